@@ -1,0 +1,52 @@
+#pragma once
+
+#include "build_options.h"
+#include "manifest.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace bundlekiln {
+
+/// The build engine. `build` runs the whole pipeline on the calling thread, one
+/// step after the other, and the first failing step ends it. All work happens
+/// in a private staging folder that is removed on every way out; only a
+/// finished app (and its packages) reach the output folder, and nothing there
+/// is ever replaced. A front end creates one engine per build.
+class Kilnsmith {
+public:
+    using Report = std::function<void(const std::string&)>;
+
+    /// Called with each progress message, on the thread that runs `build`.
+    /// Set it before the build; it must not change while one runs.
+    Report report = [](const std::string&) {};
+
+    /// Builds the app and returns its final location, output folder / (name + ".app").
+    /// Throws BuilderError with the user-facing sentence for every failure the
+    /// engine detects; errors of the file system, the parsers and process
+    /// start-up pass through unchanged.
+    std::filesystem::path build(const BuildOptions& options);
+
+    /// Checks that the project can be packaged and returns its manifest: the
+    /// project's own package.json, or a two-entry manifest ("name", "main") for
+    /// an HTML file or folder. Only reads.
+    Manifest validateProject(const std::filesystem::path& project) const;
+
+private:
+    friend struct KilnsmithTestAccess;
+
+    void validateMetadata(const BuildOptions& options) const;
+    std::filesystem::path resolveRuntime(const std::filesystem::path& runtime,
+                                         const std::filesystem::path& staging) const;
+    std::optional<std::filesystem::path> findApp(const std::filesystem::path& folder) const;
+    void checkArchitecture(const std::filesystem::path& runtimeApp, const std::string& architecture) const;
+    void addProjectFiles(const std::filesystem::path& source, const std::filesystem::path& bundledProject,
+                         const std::filesystem::path& staging) const;
+    void repairPermissions(const std::filesystem::path& app) const;
+    void moveOutputs(const BuildOptions& options, const std::filesystem::path& stagedApp,
+                     const std::filesystem::path& staging) const;
+};
+
+} // namespace bundlekiln

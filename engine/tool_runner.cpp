@@ -1,0 +1,161 @@
+#include "tool_runner.h"
+
+#include "builder_error.h"
+#include "interruption.h"
+#include "tool_root.h"
+#include "utf8.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <system_error>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace bundlekiln {
+namespace {
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() { close(); }
+    int get() const { return fd_; }
+    void close() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_;
+};
+
+class SpawnActions {
+public:
+    SpawnActions() { posix_spawn_file_actions_init(&actions_); }
+    SpawnActions(const SpawnActions&) = delete;
+    SpawnActions& operator=(const SpawnActions&) = delete;
+    ~SpawnActions() { posix_spawn_file_actions_destroy(&actions_); }
+    posix_spawn_file_actions_t* get() { return &actions_; }
+
+private:
+    posix_spawn_file_actions_t actions_;
+};
+
+// The front end may ignore SIGPIPE for itself; a tool gets the default back,
+// as it would from a shell.
+class SpawnAttributes {
+public:
+    SpawnAttributes() {
+        posix_spawnattr_init(&attributes_);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGPIPE);
+        posix_spawnattr_setsigdefault(&attributes_, &defaults);
+        posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF);
+    }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes_); }
+    posix_spawnattr_t* get() { return &attributes_; }
+
+private:
+    posix_spawnattr_t attributes_;
+};
+
+std::vector<char*> argumentVector(const std::string& executable,
+                                  const std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(executable.c_str()));
+    for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    return argv;
+}
+
+pid_t spawnWithSharedPipe(const std::string& executable, const std::vector<std::string>& arguments,
+                          const std::optional<std::filesystem::path>& currentDirectory,
+                          int writeEnd) {
+    SpawnActions actions;
+    // One pipe for both streams keeps them in the order the tool wrote them.
+    posix_spawn_file_actions_adddup2(actions.get(), writeEnd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(actions.get(), writeEnd, STDERR_FILENO);
+    if (currentDirectory)
+        posix_spawn_file_actions_addchdir_np(actions.get(), currentDirectory->c_str());
+    SpawnAttributes attributes;
+    auto argv = argumentVector(executable, arguments);
+    pid_t child = 0;
+    const int error =
+        posix_spawn(&child, executable.c_str(), actions.get(), attributes.get(), argv.data(), environ);
+    if (error != 0)
+        throw std::system_error(error, std::generic_category(), "Could not start " + executable);
+    return child;
+}
+
+std::string readToEnd(int fd) {
+    std::string output;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count > 0) {
+            output.append(buffer, static_cast<std::size_t>(count));
+        } else if (count == 0) {
+            return output;
+        } else if (errno != EINTR) {
+            throw std::system_error(errno, std::generic_category(), "Could not read tool output");
+        }
+    }
+}
+
+int waitForExit(pid_t child) {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) throw std::system_error(errno, std::generic_category(), "waitpid");
+    }
+    return status;
+}
+
+} // namespace
+
+std::string run(const std::string& tool, const std::vector<std::string>& arguments,
+                const std::optional<std::filesystem::path>& currentDirectory) {
+    throwIfInterrupted();
+    const std::string executable = resolveTool(tool);
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        throw std::system_error(errno, std::generic_category(), "Could not create a pipe");
+    FileDescriptor readEnd(ends[0]);
+    FileDescriptor writeEnd(ends[1]);
+    const pid_t child = spawnWithSharedPipe(executable, arguments, currentDirectory, writeEnd.get());
+    setRunningChild(child);
+    writeEnd.close();
+    // Read before waiting: a tool that writes more than the pipe holds would
+    // otherwise block for ever on a parent that waits for it.
+    std::string bytes;
+    try {
+        bytes = readToEnd(readEnd.get());
+    } catch (...) {
+        waitForExit(child);
+        setRunningChild(0);
+        throw;
+    }
+    const int status = waitForExit(child);
+    setRunningChild(0);
+    throwIfInterrupted();
+    std::string text = isValidUTF8(bytes) ? std::move(bytes) : std::string();
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return text;
+    throw BuilderError(text.empty() ? "Command failed: " + executable : text);
+}
+
+void runIgnoringFailure(const std::string& tool, const std::vector<std::string>& arguments) {
+    try {
+        run(tool, arguments);
+    } catch (const BuilderError&) {
+    } catch (const std::system_error&) {
+    }
+}
+
+} // namespace bundlekiln
