@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing need, only when some
+# are missing, so that a second run costs a moment.
+set -euo pipefail
+
+packages=(
+  g++ cmake make pkg-config python3 zip unzip
+  libarchive-dev nlohmann-json3-dev libplist-dev libpng-dev
+  libgtest-dev libgmock-dev
+  llvm-14 clang
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get install -y --no-install-recommends "${missing[@]}" ||
+  { $sudo apt-get update && $sudo apt-get install -y --no-install-recommends "${missing[@]}"; }

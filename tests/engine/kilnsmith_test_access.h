@@ -1,0 +1,26 @@
+#pragma once
+
+#include "kilnsmith.h"
+
+namespace bundlekiln {
+
+/// Reaches the engine's private steps so that each can be tested on its own.
+struct KilnsmithTestAccess {
+    static void validateMetadata(const BuildOptions& options) { Kilnsmith().validateMetadata(options); }
+    static std::filesystem::path resolveRuntime(const std::filesystem::path& runtime,
+                                                const std::filesystem::path& staging) {
+        return Kilnsmith().resolveRuntime(runtime, staging);
+    }
+    static std::optional<std::filesystem::path> findApp(const std::filesystem::path& folder) {
+        return Kilnsmith().findApp(folder);
+    }
+    static void repairPermissions(const std::filesystem::path& app) { Kilnsmith().repairPermissions(app); }
+};
+
+inline BuildOptions sampleOptions(std::string name = "Sample", std::string version = "1.0.0",
+                                  std::string bundleID = "com.example.sample") {
+    return BuildOptions("/p/index.html", "/r/nwjs.zip", "/out", std::move(name), std::move(version),
+                        std::move(bundleID), std::nullopt, false);
+}
+
+} // namespace bundlekiln
