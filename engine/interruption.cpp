@@ -16,7 +16,7 @@ static_assert(std::atomic<int>::is_always_lock_free && std::atomic<pid_t>::is_al
 
 void requestInterruption(int signal) noexcept {
     requestedSignal.store(signal);
-    if (const pid_t child = runningChild.load(); child > 0) kill(child, signal);
+    if (const pid_t child = runningChild.load(); child > 0) kill(-child, signal);
 }
 
 void throwIfInterrupted() {
@@ -26,7 +26,7 @@ void throwIfInterrupted() {
 void setRunningChild(pid_t child) noexcept {
     runningChild.store(child);
     // A stop that arrived between the start and this registration still reaches the child.
-    if (const int signal = requestedSignal.load(); signal != 0 && child > 0) kill(child, signal);
+    if (const int signal = requestedSignal.load(); signal != 0 && child > 0) kill(-child, signal);
 }
 
 } // namespace bundlekiln

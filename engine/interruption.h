@@ -20,7 +20,8 @@ void requestInterruption(int signal) noexcept;
 /// Throws BuildInterrupted when a stop was requested.
 void throwIfInterrupted();
 
-/// The tool runner registers its child here so that a stop reaches it; 0 when none runs.
+/// The tool runner registers its child, the leader of its own process group,
+/// here so that a stop reaches the whole group; 0 when none runs.
 void setRunningChild(pid_t child) noexcept;
 
 } // namespace bundlekiln

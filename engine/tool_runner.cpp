@@ -56,7 +56,10 @@ public:
         sigemptyset(&defaults);
         sigaddset(&defaults, SIGPIPE);
         posix_spawnattr_setsigdefault(&attributes_, &defaults);
-        posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF);
+        // Its own process group lets a stop reach everything the tool started,
+        // which would otherwise keep the output pipe open.
+        posix_spawnattr_setpgroup(&attributes_, 0);
+        posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
     }
     SpawnAttributes(const SpawnAttributes&) = delete;
     SpawnAttributes& operator=(const SpawnAttributes&) = delete;

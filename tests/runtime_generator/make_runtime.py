@@ -25,9 +25,21 @@ FRAMEWORK = "nwjs Framework.framework"
 FRAMEWORK_VERSION = "115.0.6312.58"
 
 
+LC_ID_DYLIB = 0xD
+
+
+def id_dylib_command(install_name):
+    """A library must name itself, or readers refuse it as malformed."""
+    name = install_name.encode() + b"\0"
+    size = (24 + len(name) + 7) // 8 * 8
+    return struct.pack("<IIIIII", LC_ID_DYLIB, size, 24, 2, 0x10000, 0x10000) + name.ljust(size - 24, b"\0")
+
+
 def thin_header(arch, file_type):
     cpu, subtype = CPU_TYPES[arch]
-    return struct.pack("<IiiIIIII", 0xFEEDFACF, cpu, subtype, file_type, 0, 0, 0, 0)
+    commands = id_dylib_command("@rpath/library.dylib") if file_type == MH_DYLIB else b""
+    count = 1 if commands else 0
+    return struct.pack("<IiiIIIII", 0xFEEDFACF, cpu, subtype, file_type, count, len(commands), 0, 0) + commands
 
 
 def write_filler(stream, size):
@@ -46,8 +58,9 @@ def write_macho(path, archs, file_type, size):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as stream:
         if len(archs) == 1:
-            stream.write(thin_header(archs[0], file_type))
-            write_filler(stream, max(0, size - 32))
+            header = thin_header(archs[0], file_type)
+            stream.write(header)
+            write_filler(stream, max(0, size - len(header)))
         else:
             write_fat(stream, archs, file_type, size)
     os.chmod(path, 0o755)
@@ -63,8 +76,9 @@ def write_fat(stream, archs, file_type, size):
         stream.write(struct.pack(">iiIII", cpu, subtype, offset, slice_size, SLICE_ALIGNMENT))
     for index, arch in enumerate(archs):
         stream.seek(alignment * (1 + index * (slice_size // alignment)))
-        stream.write(thin_header(arch, file_type))
-        write_filler(stream, slice_size - 32)
+        header = thin_header(arch, file_type)
+        stream.write(header)
+        write_filler(stream, slice_size - len(header))
 
 
 def write_plist(path, contents, plist_format):

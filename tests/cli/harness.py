@@ -1,0 +1,92 @@
+"""Runs the real bundlekiln executable against generated runtimes and the stand-in tools."""
+
+import hashlib
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+EXECUTABLE = os.environ["BUNDLEKILN_EXECUTABLE"]
+TOOL_ROOT = os.environ["BUNDLEKILN_TEST_TOOLROOT"]
+GENERATOR = os.environ["BUNDLEKILN_RUNTIME_GENERATOR"]
+EXAMPLE = os.environ["BUNDLEKILN_EXAMPLE_PROJECT"]
+
+PREPARING = "Preparing NW.js runtime\u2026"
+ADDING = "Adding project files\u2026"
+
+
+def make_runtime(into, form="zip", arch="arm64", plist="xml"):
+    os.makedirs(into, exist_ok=True)
+    output = subprocess.run(
+        ["python3", GENERATOR, "--into", into, "--form", form, "--arch", arch, "--plist", plist,
+         "--framework-mb", "0.5", "--resource-files", "10"],
+        check=True, capture_output=True, text=True)
+    return output.stdout.strip()
+
+
+def tree_hash(root):
+    """Everything that a change could touch: names, kinds, modes, link targets, contents."""
+    digest = hashlib.sha256()
+    if not os.path.lexists(root):
+        return None
+    paths = [root]
+    for current, folders, files in os.walk(root):
+        paths += [os.path.join(current, name) for name in sorted(folders + files)]
+        folders.sort()
+    for path in paths:
+        status = os.lstat(path)
+        digest.update(("%s %o\n" % (os.path.relpath(path, root), status.st_mode)).encode())
+        if os.path.islink(path):
+            digest.update(os.readlink(path).encode())
+        elif os.path.isfile(path):
+            with open(path, "rb") as stream:
+                digest.update(hashlib.sha256(stream.read()).digest())
+    return digest.hexdigest()
+
+
+class BuildTestCase(unittest.TestCase):
+    """Each test gets its own folder and its own temporary folder, so leftovers can be seen."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="bundlekiln-cli-")
+        self.temporary = os.path.join(self.folder, "tmp")
+        os.makedirs(self.temporary)
+        self.output = os.path.join(self.folder, "out")
+        self.project = os.path.join(self.folder, "project")
+        shutil.copytree(EXAMPLE, self.project, symlinks=True)
+
+    def tearDown(self):
+        subprocess.run(["chmod", "-R", "u+rwX", self.folder])
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def bundlekiln(self, *arguments, tool_root=None, temporary=None, **options):
+        environment = dict(os.environ, BUNDLEKILN_TOOL_ROOT=tool_root or TOOL_ROOT,
+                           TMPDIR=temporary or self.temporary)
+        return subprocess.run([EXECUTABLE, *arguments], capture_output=True, text=True,
+                              env=environment, timeout=120, **options)
+
+    def build(self, *extra, project=None, runtime=None, output=None, name="Demo", **options):
+        runtime = runtime or self.runtime()
+        arguments = ["--build", "--project", project or self.project, "--runtime", runtime,
+                     "--output", output or self.output, "--name", name, *extra]
+        return self.bundlekiln(*arguments, **options)
+
+    def runtime(self, **kinds):
+        key = tuple(sorted(kinds.items()))
+        cache = getattr(self, "_runtimes", {})
+        if key not in cache:
+            cache[key] = make_runtime(os.path.join(self.folder, "runtime-%d" % len(cache)), **kinds)
+        self._runtimes = cache
+        return cache[key]
+
+    def assertRefused(self, result, message):
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertEqual(result.stderr, message + "\n")
+
+    def assertNoStagingLeft(self):
+        self.assertEqual([n for n in os.listdir(self.temporary) if n.startswith("Kilnsmith-")], [])
+
+    def assertOutputEmpty(self):
+        if os.path.isdir(self.output):
+            self.assertEqual(os.listdir(self.output), [])

@@ -1,0 +1,74 @@
+import os
+import signal
+import subprocess
+import time
+import unittest
+
+from harness import ADDING, EXECUTABLE, TOOL_ROOT, BuildTestCase, tree_hash
+
+
+class InterruptionTest(BuildTestCase):
+    """A stopped build removes its staging folder, then ends as the signal would."""
+
+    def slow_copy_root(self):
+        root = os.path.join(self.folder, "root")
+        subprocess.run(["cp", "-a", TOOL_ROOT, root], check=True)
+        real = os.path.join(root, "usr/bin/ditto.real")
+        os.rename(os.path.join(root, "usr/bin/ditto"), real)
+        self.started = os.path.join(self.folder, "copy-started")
+        with open(os.path.join(root, "usr/bin/ditto"), "w") as stream:
+            stream.write('#!/bin/sh\n[ "$1" = -x ] || { touch "%s"; sleep 30; }\nexec "%s" "$@"\n'
+                         % (self.started, real))
+        os.chmod(os.path.join(root, "usr/bin/ditto"), 0o755)
+        return root
+
+    def start(self, tool_root, project=None):
+        arguments = [EXECUTABLE, "--build", "--project", project or self.project, "--runtime", self.runtime(),
+                     "--output", self.output, "--name", "Demo"]
+        environment = dict(os.environ, BUNDLEKILN_TOOL_ROOT=tool_root, TMPDIR=self.temporary)
+        return subprocess.Popen(arguments, env=environment, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+    def wait_for(self, path):
+        deadline = time.monotonic() + 30
+        while not os.path.exists(path):
+            self.assertLess(time.monotonic(), deadline, "the build never reached the copy")
+            time.sleep(0.02)
+
+    def test_stopped_during_the_runtime_copy(self):
+        for stop in (signal.SIGTERM, signal.SIGINT):
+            runtime_before = tree_hash(self.runtime())
+            build = self.start(self.slow_copy_root())
+            self.wait_for(self.started)
+            build.send_signal(stop)
+            build.communicate(timeout=20)
+            self.assertEqual(build.returncode, -stop)
+            self.assertNoStagingLeft()
+            self.assertOutputEmpty()
+            self.assertEqual(tree_hash(self.runtime()), runtime_before)
+            subprocess.run(["rm", "-rf", os.path.join(self.folder, "root")], check=True)
+            os.remove(self.started)
+
+    def test_stopped_during_the_project_copy(self):
+        big = os.path.join(self.folder, "big")
+        for folder in range(40):
+            os.makedirs(os.path.join(big, "f%d" % folder))
+            for index in range(250):
+                with open(os.path.join(big, "f%d" % folder, "%d.txt" % index), "w") as stream:
+                    stream.write("x" * 100)
+        open(os.path.join(big, "index.html"), "w").close()
+        build = self.start(TOOL_ROOT, project=big)
+        self.assertEqual(build.stdout.readline(), "Preparing NW.js runtime\u2026\n")
+        self.assertEqual(build.stdout.readline(), ADDING + "\n")
+        build.send_signal(signal.SIGTERM)
+        build.communicate(timeout=60)
+        self.assertNoStagingLeft()
+        if build.returncode == 0:
+            # The copy won the race; then the app must be whole.
+            self.assertEqual(tree_hash(os.path.join(self.output, "Demo.app/Contents/Resources/app.nw")), tree_hash(big))
+        else:
+            self.assertEqual(build.returncode, -signal.SIGTERM)
+            self.assertOutputEmpty()
+
+
+if __name__ == "__main__":
+    unittest.main()
