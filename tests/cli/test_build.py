@@ -84,6 +84,21 @@ class SuccessfulBuildTest(BuildTestCase):
             subprocess.run(["rm", "-rf", temporary])
 
 
+class InstalledProgramTest(BuildTestCase):
+    def test_the_installed_program_finds_its_stand_ins(self):
+        prefix = os.path.join(self.folder, "prefix")
+        subprocess.run(["cmake", "--install", os.environ["BUNDLEKILN_BUILD_DIR"], "--prefix", prefix],
+                       check=True, capture_output=True)
+        environment = {k: v for k, v in os.environ.items() if k != "BUNDLEKILN_TOOL_ROOT"}
+        environment["TMPDIR"] = self.temporary
+        result = subprocess.run([os.path.join(prefix, "bin/bundlekiln"), "--build", "--project", self.project,
+                                 "--runtime", self.runtime(), "--output", self.output, "--name", "Installed"],
+                                capture_output=True, text=True, env=environment)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertTrue(os.path.isfile(os.path.join(self.output, "Installed.app/Contents/MacOS/nwjs")))
+        self.assertTrue(os.path.islink(os.path.join(prefix, "libexec/bundlekiln/toolroot/bin/chmod")))
+
+
 class RefusedBuildTest(BuildTestCase):
     def assertRefusedCleanly(self, result, message):
         self.assertRefused(result, message)

@@ -1,0 +1,203 @@
+// ditto -x -k and -c -k: archives made by other tools extract with symlinks
+// and modes, hostile entries are refused without touching anything outside
+// the target, and the archives we make read back in unzip.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "file_status.h"
+#include "process_run.h"
+#include "temp_folder.h"
+
+namespace hosttools_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+/// Writes the zip argv[1] with python's zipfile; argv[2] is code calling
+/// add(name, data, mode) for each entry, stored in the order given.
+constexpr const char* kZipMaker = R"(
+import sys, zipfile
+archive = zipfile.ZipFile(sys.argv[1], 'w')
+def add(name, data, mode):
+    info = zipfile.ZipInfo(name, (2001, 2, 3, 4, 5, 6))
+    info.create_system = 3
+    info.external_attr = mode << 16
+    archive.writestr(info, data, compress_type=zipfile.ZIP_DEFLATED)
+exec(sys.argv[2])
+archive.close()
+)";
+
+void makeZip(const fs::path& archive, const std::string& entries) {
+  const auto made = runProcess({HOSTTOOLS_TEST_PYTHON, "-c", kZipMaker, archive.string(), entries});
+  ASSERT_EQ(made.status, 0) << made.err;
+}
+
+ProcessResult extract(const fs::path& archive, const fs::path& directory) {
+  return runTool("ditto", {"-x", "-k", archive.string(), directory.string()});
+}
+
+ProcessResult create(const fs::path& source, const fs::path& archive) {
+  return runTool("ditto", {"-c", "-k", "--sequesterRsrc", "--keepParent", source.string(), archive.string()});
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+mode_t permissionsOf(const fs::path& path) { return statusOf(path).st_mode & 07777; }
+
+TEST(DittoExtract, KeepsSymlinksModesAndFoldersOfAPythonZip) {
+  TempFolder folder;
+  makeZip(folder / "in.zip",
+          "add('top/', '', 0o40750)\n"
+          "add('top/run', '#!/bin/sh\\n', 0o100755)\n"
+          "add('top/private', 'secret', 0o100600)\n"
+          "add('top/deep/er/file', 'x' * 100000, 0o100644)\n"
+          "add('top/link', 'run', 0o120777)\n"
+          "add('top/dangling', '/nonexistent', 0o120777)\n");
+  const auto result = extract(folder / "in.zip", folder / "new/target");
+  ASSERT_EQ(result.status, 0) << result.err;
+  const auto top = folder / "new/target/top";
+  EXPECT_EQ(permissionsOf(top), 0750u);
+  EXPECT_EQ(permissionsOf(top / "run"), 0755u);
+  EXPECT_EQ(permissionsOf(top / "private"), 0600u);
+  EXPECT_EQ(readFile(top / "deep/er/file"), std::string(100000, 'x'));
+  EXPECT_EQ(fs::read_symlink(top / "link"), "run");
+  EXPECT_EQ(fs::read_symlink(top / "dangling"), "/nonexistent");
+}
+
+TEST(DittoExtract, KeepsSymlinksModesAndTimesOfAZipMadeByZip) {
+  TempFolder folder;
+  writeFile(folder / "tree/bin/tool", "#!/bin/sh\n");
+  fs::permissions(folder / "tree/bin/tool", fs::perms(0700));
+  fs::create_symlink("bin/tool", folder / "tree/link");
+  setOddModificationTime(folder / "tree/bin/tool", 1'200'000'000);
+  const auto zipped = runProcess({"/bin/sh", "-c", "cd \"$1\" && exec \"$2\" -q -r -y in.zip tree", "sh",
+                                  folder.path().string(), HOSTTOOLS_TEST_ZIP});
+  ASSERT_EQ(zipped.status, 0) << zipped.err;
+  ASSERT_EQ(extract(folder / "in.zip", folder / "out").status, 0);
+  EXPECT_EQ(permissionsOf(folder / "out/tree/bin/tool"), 0700u);
+  EXPECT_EQ(fs::read_symlink(folder / "out/tree/link"), "bin/tool");
+  EXPECT_EQ(statusOf(folder / "out/tree/bin/tool").st_mtim.tv_sec, 1'200'000'000);
+}
+
+struct HostileArchive {
+  const char* name;
+  std::string entries;
+  std::string refusedEntry;
+};
+
+TEST(DittoExtract, RefusesEntriesThatWouldLandOutsideTheTarget) {
+  TempFolder folder;
+  fs::create_directories(folder / "outside");
+  const auto outside = (folder / "outside").string();
+  const std::vector<HostileArchive> cases = {
+      {"dotdot", "add('ok.txt', 'fine', 0o100644)\nadd('../outside/evil.txt', 'evil', 0o100644)\n",
+       "../outside/evil.txt"},
+      {"absolute", "add('" + outside + "/evil.txt', 'evil', 0o100644)\n", outside + "/evil.txt"},
+      {"absolute-link", "add('link', '" + outside + "', 0o120777)\nadd('link/evil.txt', 'evil', 0o100644)\n",
+       "link/evil.txt"},
+      {"relative-link", "add('a/link', '../../outside', 0o120777)\nadd('a/link/evil.txt', 'evil', 0o100644)\n",
+       "a/link/evil.txt"},
+  };
+  for (const auto& hostile : cases) {
+    SCOPED_TRACE(hostile.name);
+    const auto archive = folder / (std::string(hostile.name) + ".zip");
+    makeZip(archive, hostile.entries);
+    const auto result = extract(archive, folder / "targets" / hostile.name);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("'" + hostile.refusedEntry + "'"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(archive.string()), std::string::npos) << result.err;
+    EXPECT_TRUE(fs::is_empty(folder / "outside"));
+    EXPECT_FALSE(fs::exists(folder / "targets/outside"));
+  }
+}
+
+TEST(DittoExtract, FailsOnDamagedMissingAndForeignArchives) {
+  TempFolder folder;
+  makeZip(folder / "good.zip", "import random\nrandom.seed(1)\n"
+                               "add('data.txt', ' '.join(str(random.random()) for _ in range(20000)), 0o100644)\n");
+  auto bytes = readFile(folder / "good.zip");
+  const auto damaged = bytes;
+  bytes[30 + std::string("data.txt").size() + 200] ^= 0x55;  // inside the deflated data
+  writeFile(folder / "corrupt.zip", bytes);
+  writeFile(folder / "truncated.zip", damaged.substr(0, damaged.size() / 2));
+  writeFile(folder / "text.zip", "this is not an archive\n");
+  for (const auto* name : {"corrupt.zip", "truncated.zip", "text.zip", "missing.zip"}) {
+    SCOPED_TRACE(name);
+    const auto result = extract(folder / name, folder / "target");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find((folder / name).string()), std::string::npos) << result.err;
+  }
+}
+
+/// A tree with the entries an app bundle has: nested folders, an executable,
+/// a private file, a framework-style symlink and a dangling one.
+void makeBundleTree(const fs::path& root) {
+  writeFile(root / "Contents/MacOS/app", "#!/bin/sh\n");
+  writeFile(root / "Contents/Resources/private.txt", "secret");
+  fs::create_directories(root / "Contents/Frameworks/Kit/Versions/A");
+  fs::create_directories(root / "Contents/Empty");
+  fs::create_symlink("A", root / "Contents/Frameworks/Kit/Versions/Current");
+  fs::create_symlink("/nonexistent", root / "Contents/dangling");
+  fs::permissions(root / "Contents/MacOS/app", fs::perms(0755));
+  fs::permissions(root / "Contents/Resources/private.txt", fs::perms(0600));
+}
+
+TEST(DittoCreate, WritesOneTopFolderThatUnzipRestores) {
+  TempFolder folder;
+  makeBundleTree(folder / "Demo.app");
+  const auto result = create(folder / "Demo.app/", folder / "Demo.zip");
+  ASSERT_EQ(result.status, 0) << result.err;
+  const auto listing = runProcess({HOSTTOOLS_TEST_UNZIP, "-Z1", (folder / "Demo.zip").string()});
+  ASSERT_EQ(listing.status, 0) << listing.err;
+  const auto names = linesOf(listing.out);
+  EXPECT_EQ(names.front(), "Demo.app/");
+  EXPECT_TRUE(std::all_of(names.begin(), names.end(), [](const auto& name) { return name.starts_with("Demo.app/"); }));
+  const auto unzipped = runProcess({HOSTTOOLS_TEST_UNZIP, "-q", (folder / "Demo.zip").string(), "-d",
+                                    (folder / "out").string()});
+  ASSERT_EQ(unzipped.status, 0) << unzipped.out << unzipped.err;
+  const auto contents = folder / "out/Demo.app/Contents";
+  EXPECT_EQ(fs::read_symlink(contents / "Frameworks/Kit/Versions/Current"), "A");
+  EXPECT_EQ(fs::read_symlink(contents / "dangling"), "/nonexistent");
+  EXPECT_EQ(permissionsOf(contents / "MacOS/app"), 0755u);
+  EXPECT_EQ(permissionsOf(contents / "Resources/private.txt"), 0600u);
+  EXPECT_EQ(readFile(contents / "Resources/private.txt"), "secret");
+  EXPECT_TRUE(fs::is_directory(contents / "Empty"));
+}
+
+TEST(DittoCreate, RoundTripsThroughExtractionWithTimes) {
+  TempFolder folder;
+  makeBundleTree(folder / "Demo.app");
+  setOddModificationTime(folder / "Demo.app/Contents/MacOS/app", 1'300'000'000);
+  ASSERT_EQ(create(folder / "Demo.app", folder / "Demo.zip").status, 0);
+  ASSERT_EQ(extract(folder / "Demo.zip", folder / "out").status, 0);
+  EXPECT_EQ(statusOf(folder / "out/Demo.app/Contents/MacOS/app").st_mtim.tv_sec, 1'300'000'000);
+  EXPECT_EQ(fs::read_symlink(folder / "out/Demo.app/Contents/Frameworks/Kit/Versions/Current"), "A");
+}
+
+TEST(DittoCreate, LeavesNoArchiveWhenItFails) {
+  TempFolder folder;
+  writeFile(folder / "Demo.app/file", "data");
+  const auto missing = create(folder / "Missing.app", folder / "Missing.zip");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find((folder / "Missing.app").string()), std::string::npos) << missing.err;
+  const auto inside = create(folder / "Demo.app", folder / "Demo.app/Demo.zip");
+  EXPECT_EQ(inside.status, 1);
+  ASSERT_EQ(::mkfifo((folder / "Demo.app/pipe").c_str(), 0600), 0);
+  const auto special = create(folder / "Demo.app", folder / "Demo.zip");
+  EXPECT_EQ(special.status, 1);
+  EXPECT_NE(special.err.find("pipe"), std::string::npos) << special.err;
+  std::vector<fs::path> left;
+  for (const auto& entry : fs::recursive_directory_iterator(folder.path())) left.push_back(entry.path());
+  EXPECT_EQ(left.size(), 3u) << "only Demo.app, its file and its pipe should remain";
+}
+
+}  // namespace
+}  // namespace hosttools_test
