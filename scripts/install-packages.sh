@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config python3 zip unzip
   libarchive-dev nlohmann-json3-dev libplist-dev libpng-dev
-  libgtest-dev libgmock-dev
+  libssl-dev libgtest-dev libgmock-dev
   llvm-14 clang
 )
 

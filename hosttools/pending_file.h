@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "unique_fd.h"
+
+namespace hosttools {
+
+/// A file written under a hidden temporary name beside its final one and
+/// moved into place only when complete, so a failed or interrupted run never
+/// leaves a truncated file under the real name (an existing one is replaced
+/// only by commit). While one is pending, SIGINT, SIGTERM and SIGHUP remove
+/// the temporary file before the process dies of the signal.
+class PendingFile {
+ public:
+  /// `noun` names the file in messages, e.g. "the archive".
+  PendingFile(const std::filesystem::path& target, std::string noun);
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+  ~PendingFile();
+
+  int fd() const { return fd_.get(); }
+
+  /// Gives the file the usual mode for a new file and moves it into place.
+  void commit();
+
+ private:
+  std::filesystem::path target_;
+  std::string noun_;
+  std::filesystem::path temporary_;
+  UniqueFd fd_;
+};
+
+}  // namespace hosttools

@@ -1,0 +1,54 @@
+// Stand-in for /usr/bin/xattr: only `xattr -cr PATH`. It removes the
+// attributes of the user namespace, the only ones a non-root user can set;
+// security and trusted attributes belong to the system and stay.
+
+#include <sys/xattr.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "tool_failure.h"
+#include "tree_walk.h"
+#include "usage.h"
+
+namespace {
+
+/// Errors meaning "this file system keeps no extended attributes".
+bool attributesUnsupported(int error) { return error == ENOTSUP || error == ENOSYS; }
+
+/// The NUL-separated attribute names of `path`; empty where unsupported.
+std::string listAttributes(const std::filesystem::path& path) {
+  while (true) {
+    const auto size = ::llistxattr(path.c_str(), nullptr, 0);
+    if (size < 0 && attributesUnsupported(errno)) return {};
+    if (size < 0) hosttools::throwErrno("Could not list the extended attributes of", path);
+    std::string names(static_cast<std::size_t>(size), '\0');
+    const auto got = ::llistxattr(path.c_str(), names.data(), names.size());
+    if (got >= 0) return names.substr(0, static_cast<std::size_t>(got));
+    // ERANGE: an attribute was added between the two calls; ask again.
+    if (errno != ERANGE) hosttools::throwErrno("Could not list the extended attributes of", path);
+  }
+}
+
+void removeUserAttributes(const std::filesystem::path& path, const struct stat&) {
+  const auto names = listAttributes(path);
+  for (std::size_t start = 0; start < names.size(); start += std::strlen(names.c_str() + start) + 1) {
+    const std::string_view name(names.c_str() + start);
+    if (!name.starts_with("user.")) continue;
+    if (::lremovexattr(path.c_str(), name.data()) != 0 && errno != ENODATA) {
+      hosttools::throwErrno("Could not remove the extended attribute " + std::string(name) + " of", path);
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3 || std::strcmp(argv[1], "-cr") != 0) hosttools::exitWithUsage("xattr -cr PATH");
+  return hosttools::runTool("xattr", [&] {
+    hosttools::walkTree(argv[2], removeUserAttributes);
+    return 0;
+  });
+}
