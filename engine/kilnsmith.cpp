@@ -30,11 +30,12 @@ fs::path Kilnsmith::build(const BuildOptions& options) {
     report("Adding project files\u2026");
     const fs::path bundledProject = stagedApp / "Contents/Resources/app.nw";
     addProjectFiles(source, bundledProject, staging.path());
-    // The window settings and the injected script are written into
-    // bundledProject here, then the bundle's Info.plist and its icon.
+    configureProject(manifest, bundledProject, options);
+    // The bundle's Info.plist and its icon are updated here.
     repairPermissions(stagedApp);
-    // Signing, notarization and the ZIP and disk image follow here, while the
-    // app is still staged.
+    signAndVerify(stagedApp, options, staging.path());
+    if (options.zip) buildZIP(stagedApp, staging.path());
+    if (options.dmg()) buildDMG(stagedApp, staging.path());
 
     moveOutputs(options, stagedApp, staging.path());
     const fs::path finalApp = options.outputDirectory() / (options.name() + ".app");

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace bundlekiln {
 
@@ -34,6 +35,10 @@ public:
     /// an HTML file or folder. Only reads.
     Manifest validateProject(const std::filesystem::path& project) const;
 
+    /// The window-fit script that every built app runs in its pages, inside
+    /// the injected script that configureProject writes.
+    static const std::string_view fitScript;
+
 private:
     friend struct KilnsmithTestAccess;
 
@@ -44,7 +49,22 @@ private:
     void checkArchitecture(const std::filesystem::path& runtimeApp, const std::string& architecture) const;
     void addProjectFiles(const std::filesystem::path& source, const std::filesystem::path& bundledProject,
                          const std::filesystem::path& staging) const;
+    /// Writes the window settings into the staged project `folder`: updates
+    /// `manifest` (name, version, window, inject_js_end), writes the injected
+    /// script and then package.json, both atomically. Throws BuilderError when
+    /// the project's own injection script lies outside the project; read and
+    /// write errors pass through.
+    void configureProject(Manifest& manifest, const std::filesystem::path& folder,
+                          const BuildOptions& options) const;
     void repairPermissions(const std::filesystem::path& app) const;
+    void signAndVerify(const std::filesystem::path& app, const BuildOptions& options,
+                       const std::filesystem::path& staging) const;
+    void sign(const std::filesystem::path& app, const BuildOptions& options,
+              const std::filesystem::path& staging) const;
+    void notarize(const std::filesystem::path& app, const std::string& profile,
+                  const std::filesystem::path& staging) const;
+    void buildZIP(const std::filesystem::path& app, const std::filesystem::path& folder) const;
+    void buildDMG(const std::filesystem::path& app, const std::filesystem::path& folder) const;
     void moveOutputs(const BuildOptions& options, const std::filesystem::path& stagedApp,
                      const std::filesystem::path& staging) const;
 };

@@ -2,6 +2,7 @@
 
 import hashlib
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -14,6 +15,7 @@ EXAMPLE = os.environ["BUNDLEKILN_EXAMPLE_PROJECT"]
 
 PREPARING = "Preparing NW.js runtime\u2026"
 ADDING = "Adding project files\u2026"
+SIGNING = "Applying local ad-hoc signature\u2026"
 
 
 def make_runtime(into, form="zip", arch="arm64", plist="xml"):
@@ -25,7 +27,7 @@ def make_runtime(into, form="zip", arch="arm64", plist="xml"):
     return output.stdout.strip()
 
 
-def tree_hash(root):
+def tree_hash(root, leave_out=lambda relative: False):
     """Everything that a change could touch: names, kinds, modes, link targets, contents."""
     digest = hashlib.sha256()
     if not os.path.lexists(root):
@@ -35,6 +37,8 @@ def tree_hash(root):
         paths += [os.path.join(current, name) for name in sorted(folders + files)]
         folders.sort()
     for path in paths:
+        if leave_out(os.path.relpath(path, root)):
+            continue
         status = os.lstat(path)
         digest.update(("%s %o\n" % (os.path.relpath(path, root), status.st_mode)).encode())
         if os.path.islink(path):
@@ -43,6 +47,16 @@ def tree_hash(root):
             with open(path, "rb") as stream:
                 digest.update(hashlib.sha256(stream.read()).digest())
     return digest.hexdigest()
+
+
+def added_by_configuration(relative):
+    """The files that the build writes beside the project's own: package.json and the injected script."""
+    return relative == "package.json" or re.fullmatch(r"bundlekiln-[0-9A-F-]{36}\.js", relative) is not None
+
+
+def bundled_project_hash(app):
+    """The project inside the app, less what the build added to it."""
+    return tree_hash(os.path.join(app, "Contents/Resources/app.nw"), leave_out=added_by_configuration)
 
 
 class BuildTestCase(unittest.TestCase):

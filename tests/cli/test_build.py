@@ -3,7 +3,8 @@ import plistlib
 import subprocess
 import unittest
 
-from harness import ADDING, PREPARING, TOOL_ROOT, BuildTestCase, make_runtime, tree_hash
+from harness import (ADDING, PREPARING, SIGNING, TOOL_ROOT, BuildTestCase, added_by_configuration, bundled_project_hash,
+                     make_runtime, tree_hash)
 
 EXISTS = ("An output with this name already exists. Choose a new name or output folder; "
           "existing builds are never overwritten.")
@@ -16,8 +17,11 @@ class SuccessfulBuildTest(BuildTestCase):
         app = os.path.join(self.output, name + ".app")
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(result.stderr, "")
-        self.assertEqual(result.stdout.splitlines(), [PREPARING, ADDING, "Finished: " + app])
+        self.assertEqual(result.stdout.splitlines(), [PREPARING, ADDING, SIGNING, "Finished: " + app])
         self.assertNoStagingLeft()
+        verify = subprocess.run([os.path.join(TOOL_ROOT, "usr/bin/codesign"), "--verify", "--deep", "--strict", app],
+                                capture_output=True, text=True)
+        self.assertEqual(verify.returncode, 0, verify.stderr)
         return app
 
     def test_from_the_zip_download(self):
@@ -32,7 +36,7 @@ class SuccessfulBuildTest(BuildTestCase):
             self.assertTrue(os.path.islink(os.path.join(framework, link)), link)
         self.assertTrue(os.path.isfile(os.path.join(framework, "Helpers/nwjs Helper.app/Contents/MacOS/nwjs Helper")))
         self.assertEqual(os.stat(os.path.join(app, "Contents/MacOS/nwjs")).st_mode & 0o777, 0o755)
-        self.assertEqual(tree_hash(os.path.join(app, "Contents/Resources/app.nw")), tree_hash(self.project))
+        self.assertEqual(bundled_project_hash(app), tree_hash(self.project))
 
     def test_from_the_extracted_folder_and_the_app_with_a_binary_plist(self):
         for form in ("folder", "app"):
@@ -47,13 +51,14 @@ class SuccessfulBuildTest(BuildTestCase):
         open(os.path.join(self.project, "unused.bin"), "wb").write(b"\0\1\2")
         os.symlink("index.html", os.path.join(self.project, "alias.html"))
         app = self.assertBuilt(self.build(project=os.path.join(self.project, "index.html")))
-        self.assertEqual(tree_hash(os.path.join(app, "Contents/Resources/app.nw")), tree_hash(self.project))
+        self.assertEqual(bundled_project_hash(app), tree_hash(self.project))
 
     def test_a_page_in_the_temporary_folder_does_not_copy_the_staging_folder(self):
         page = os.path.join(self.temporary, "page.html")
         open(page, "w").write("<p>hi</p>")
         app = self.assertBuilt(self.build(project=page))
-        self.assertEqual(sorted(os.listdir(os.path.join(app, "Contents/Resources/app.nw"))), ["page.html"])
+        bundled = os.listdir(os.path.join(app, "Contents/Resources/app.nw"))
+        self.assertEqual([name for name in bundled if not added_by_configuration(name)], ["page.html"])
 
     def test_architectures(self):
         universal = self.runtime(arch="universal")
@@ -76,8 +81,7 @@ class SuccessfulBuildTest(BuildTestCase):
             self.assertEqual(result.returncode, 0, result.stderr)
             self.assertEqual(os.listdir(temporary), [])
             self.assertEqual(os.listdir(self.output), ["Demo.app"])
-            app_project = os.path.join(self.output, "Demo.app/Contents/Resources/app.nw")
-            self.assertEqual(tree_hash(app_project), tree_hash(self.project))
+            self.assertEqual(bundled_project_hash(os.path.join(self.output, "Demo.app")), tree_hash(self.project))
             self.assertTrue(os.path.islink(os.path.join(self.output, "Demo.app/Contents/Frameworks/"
                                                         "nwjs Framework.framework/Versions/Current")))
         finally:

@@ -4,7 +4,7 @@ import subprocess
 import time
 import unittest
 
-from harness import ADDING, EXECUTABLE, TOOL_ROOT, BuildTestCase, tree_hash
+from harness import ADDING, EXECUTABLE, TOOL_ROOT, BuildTestCase, bundled_project_hash, tree_hash
 
 
 class InterruptionTest(BuildTestCase):
@@ -64,7 +64,7 @@ class InterruptionTest(BuildTestCase):
         self.assertNoStagingLeft()
         if build.returncode == 0:
             # The copy won the race; then the app must be whole.
-            self.assertEqual(tree_hash(os.path.join(self.output, "Demo.app/Contents/Resources/app.nw")), tree_hash(big))
+            self.assertEqual(bundled_project_hash(os.path.join(self.output, "Demo.app")), tree_hash(big))
         else:
             self.assertEqual(build.returncode, -signal.SIGTERM)
             self.assertOutputEmpty()

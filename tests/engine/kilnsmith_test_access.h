@@ -15,6 +15,10 @@ struct KilnsmithTestAccess {
         return Kilnsmith().findApp(folder);
     }
     static void repairPermissions(const std::filesystem::path& app) { Kilnsmith().repairPermissions(app); }
+    static void configureProject(Manifest& manifest, const std::filesystem::path& folder,
+                                 const BuildOptions& options) {
+        Kilnsmith().configureProject(manifest, folder, options);
+    }
 };
 
 inline BuildOptions sampleOptions(std::string name = "Sample", std::string version = "1.0.0",
