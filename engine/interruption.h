@@ -20,6 +20,9 @@ void requestInterruption(int signal) noexcept;
 /// Throws BuildInterrupted when a stop was requested.
 void throwIfInterrupted();
 
+/// Whether a stop was requested.
+bool interruptionRequested() noexcept;
+
 /// The tool runner registers its child, the leader of its own process group,
 /// here so that a stop reaches the whole group; 0 when none runs.
 void setRunningChild(pid_t child) noexcept;

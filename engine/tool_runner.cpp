@@ -6,8 +6,10 @@
 #include "utf8.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <system_error>
@@ -46,15 +48,16 @@ private:
     posix_spawn_file_actions_t actions_;
 };
 
-// The front end may ignore SIGPIPE for itself; a tool gets the default back,
-// as it would from a shell.
+// The front end may ignore SIGPIPE for itself, and a build started from a
+// background job inherits ignored stop signals; a tool gets the defaults back,
+// as it would from a shell, so that a stop really ends it.
 class SpawnAttributes {
 public:
     SpawnAttributes() {
         posix_spawnattr_init(&attributes_);
         sigset_t defaults;
         sigemptyset(&defaults);
-        sigaddset(&defaults, SIGPIPE);
+        for (const int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&defaults, signal);
         posix_spawnattr_setsigdefault(&attributes_, &defaults);
         // Its own process group lets a stop reach everything the tool started,
         // which would otherwise keep the output pipe open.
@@ -98,10 +101,29 @@ pid_t spawnWithSharedPipe(const std::string& executable, const std::vector<std::
     return child;
 }
 
-std::string readToEnd(int fd) {
+// How long a tool may take to end after a stop before it is killed outright.
+constexpr auto stopGrace = std::chrono::seconds(3);
+
+// Waits until `fd` can be read. Once a stop was requested, a tool group that
+// still holds the pipe open after the grace period is killed, so that a tool
+// which ignores the stop cannot keep the build from ending.
+void awaitReadable(int fd, pid_t child) {
+    std::optional<std::chrono::steady_clock::time_point> stopSeen;
+    for (;;) {
+        pollfd entry{fd, POLLIN, 0};
+        if (::poll(&entry, 1, 200) > 0) return;
+        if (!interruptionRequested()) continue;
+        const auto now = std::chrono::steady_clock::now();
+        if (!stopSeen) stopSeen = now;
+        if (now - *stopSeen >= stopGrace) kill(-child, SIGKILL);
+    }
+}
+
+std::string readToEnd(int fd, pid_t child) {
     std::string output;
     char buffer[65536];
     for (;;) {
+        awaitReadable(fd, child);
         const ssize_t count = ::read(fd, buffer, sizeof buffer);
         if (count > 0) {
             output.append(buffer, static_cast<std::size_t>(count));
@@ -139,7 +161,7 @@ std::string run(const std::string& tool, const std::vector<std::string>& argumen
     // otherwise block for ever on a parent that waits for it.
     std::string bytes;
     try {
-        bytes = readToEnd(readEnd.get());
+        bytes = readToEnd(readEnd.get(), child);
     } catch (...) {
         waitForExit(child);
         setRunningChild(0);

@@ -10,15 +10,15 @@ from harness import ADDING, EXECUTABLE, TOOL_ROOT, BuildTestCase, bundled_projec
 class InterruptionTest(BuildTestCase):
     """A stopped build removes its staging folder, then ends as the signal would."""
 
-    def slow_copy_root(self):
+    def slow_copy_root(self, ignore_stops=False):
         root = os.path.join(self.folder, "root")
         subprocess.run(["cp", "-a", TOOL_ROOT, root], check=True)
         real = os.path.join(root, "usr/bin/ditto.real")
         os.rename(os.path.join(root, "usr/bin/ditto"), real)
         self.started = os.path.join(self.folder, "copy-started")
         with open(os.path.join(root, "usr/bin/ditto"), "w") as stream:
-            stream.write('#!/bin/sh\n[ "$1" = -x ] || { touch "%s"; sleep 30; }\nexec "%s" "$@"\n'
-                         % (self.started, real))
+            stream.write('#!/bin/sh\n%s[ "$1" = -x ] || { touch "%s"; sleep 30; }\nexec "%s" "$@"\n'
+                         % ("trap '' INT TERM\n" if ignore_stops else "", self.started, real))
         os.chmod(os.path.join(root, "usr/bin/ditto"), 0o755)
         return root
 
@@ -47,6 +47,17 @@ class InterruptionTest(BuildTestCase):
             self.assertEqual(tree_hash(self.runtime()), runtime_before)
             subprocess.run(["rm", "-rf", os.path.join(self.folder, "root")], check=True)
             os.remove(self.started)
+
+    def test_a_tool_that_ignores_the_stop_is_killed_after_a_grace_period(self):
+        build = self.start(self.slow_copy_root(ignore_stops=True))
+        self.wait_for(self.started)
+        stopped_at = time.monotonic()
+        build.send_signal(signal.SIGTERM)
+        build.communicate(timeout=20)
+        self.assertLess(time.monotonic() - stopped_at, 10)
+        self.assertEqual(build.returncode, -signal.SIGTERM)
+        self.assertNoStagingLeft()
+        self.assertOutputEmpty()
 
     def test_stopped_during_the_project_copy(self):
         big = os.path.join(self.folder, "big")
