@@ -8,7 +8,11 @@ packages=(
   libarchive-dev nlohmann-json3-dev libplist-dev libpng-dev
   libssl-dev libgtest-dev libgmock-dev
   llvm-14 clang
+  chromium
 )
+# Node.js may come with its own npm from elsewhere; Debian's npm would clash with it.
+command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for package in "${packages[@]}"; do
