@@ -110,10 +110,13 @@ const contentExtent = (body) => {
   const limits = new Map();
   for (const element of body.querySelectorAll('*')) {
     if (element.closest(ownInterface)) continue;
-    const style = getComputedStyle(element);
+    // The box first: it is cheaper than the style, and it is empty for every
+    // element that is not displayed.
     const box = element.getBoundingClientRect();
-    if (style.display === 'none' || style.visibility === 'hidden' || style.position === 'fixed') continue;
-    if (box.width === 0 || box.height === 0 || !isMeaningful(element, style, box)) continue;
+    if (box.width === 0 || box.height === 0) continue;
+    const style = getComputedStyle(element);
+    if (style.visibility === 'hidden' || style.position === 'fixed') continue;
+    if (!isMeaningful(element, style, box)) continue;
     extent.left = Math.min(extent.left, box.left);
     extent.right = Math.max(extent.right, box.right);
     if (isViewportShell(element, box)) continue;

@@ -3,13 +3,13 @@
 import json
 import os
 import re
-import shutil
 import subprocess
 import unittest
 
 from harness import BuildTestCase, tree_hash
 
 OUTSIDE = "The existing injection script must be inside the project."
+FIT_SCRIPT = open(os.path.join(os.path.dirname(__file__), "../../engine/fit_script.js"), encoding="utf-8").read()
 SCRIPT_NAME = re.compile(r"bundlekiln-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\.js")
 
 
@@ -48,14 +48,17 @@ class WindowSettingsTest(BuildTestCase):
         self.assertRegex(script_name, SCRIPT_NAME)
         with open(os.path.join(staged, script_name), encoding="utf-8") as stream:
             script = stream.read()
-        self.assertTrue(script.startswith("window.booted = true;\n;\n(() => { const settings = {"), script[:80])
-        self.assertTrue(script.endswith("\n})();\n"))
-        self.assertIn('"close":true', script)
+        prefix = "window.booted = true;\n;\n(() => { const settings = "
+        self.assertTrue(script.startswith(prefix), script[:80])
+        settings_text, rest = script[len(prefix):].split(";\n", 1)
+        self.assertNotIn(" ", settings_text)
+        self.assertEqual(json.loads(settings_text), {"frameless": True, "auto": True, "hide": True, "close": True,
+                                                     "center": False, "resizable": True})
+        # The browser tests load the fit script in exactly this wrapping.
+        self.assertEqual(rest, FIT_SCRIPT.rstrip("\n") + "\n})();\n")
         self.assertEqual(open(os.path.join(staged, "js/boot.js")).read(), "window.booted = true;")
-        if shutil.which("node"):
-            checked = subprocess.run(["node", "--check", os.path.join(staged, script_name)],
-                                     capture_output=True, text=True)
-            self.assertEqual(checked.returncode, 0, checked.stderr)
+        checked = subprocess.run(["node", "--check", os.path.join(staged, script_name)], capture_output=True, text=True)
+        self.assertEqual(checked.returncode, 0, checked.stderr)
 
     def test_two_builds_write_scripts_of_different_names(self):
         names = [json.load(open(os.path.join(self.built_project(name=name), "package.json")))["inject_js_end"]
@@ -68,7 +71,7 @@ class WindowSettingsTest(BuildTestCase):
         with open(os.path.join(self.project, "latin1.js"), "wb") as stream:
             stream.write(b"// caf\xe9")
         for value, message in (("../outside.js", OUTSIDE), ("scripts/../../outside.js", OUTSIDE),
-                               ("missing.js", None), ("latin1.js", None)):
+                               ("missing.js", None), ("latin1.js", None), ("/outside.js", None)):
             self.write_manifest(inject_js_end=value)
             before = tree_hash(self.project)
             result = self.build()

@@ -24,9 +24,11 @@ export const assemble = (settings, previous = '', probe = '') =>
   '\n})();\n';
 
 // Without these, Chromium keeps trying to reach the network and hangs here.
-export const launchBrowser = () =>
+// Headless Chromium hides every scrollbar unless `scrollbars` asks for them.
+export const launchBrowser = ({ scrollbars = false } = {}) =>
   chromium.launch({
     executablePath: process.env.BUNDLEKILN_CHROMIUM ?? '/usr/bin/chromium',
+    ignoreDefaultArgs: scrollbars ? ['--hide-scrollbars'] : [],
     args: [
       '--headless',
       '--no-sandbox',
