@@ -31,7 +31,8 @@ fs::path Kilnsmith::build(const BuildOptions& options) {
     const fs::path bundledProject = stagedApp / "Contents/Resources/app.nw";
     addProjectFiles(source, bundledProject, staging.path());
     configureProject(manifest, bundledProject, options);
-    // The bundle's Info.plist and its icon are updated here.
+    updatePlist(stagedApp, options);
+    if (options.icon()) installIcon(*options.icon(), stagedApp / "Contents/Resources", staging.path(), stagedApp);
     repairPermissions(stagedApp);
     signAndVerify(stagedApp, options, staging.path());
     if (options.zip) buildZIP(stagedApp, staging.path());

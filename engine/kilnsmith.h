@@ -56,6 +56,13 @@ private:
     /// write errors pass through.
     void configureProject(Manifest& manifest, const std::filesystem::path& folder,
                           const BuildOptions& options) const;
+    /// Gives the staged bundle's Info.plist the chosen name, identifier and
+    /// version and marks it high-resolution capable; written back as XML.
+    void updatePlist(const std::filesystem::path& app, const BuildOptions& options) const;
+    /// Installs `icon` (.icns copied, square PNG rendered and compiled) as
+    /// resources / "app.icns" and names it in the Info.plist.
+    void installIcon(const std::filesystem::path& icon, const std::filesystem::path& resources,
+                     const std::filesystem::path& staging, const std::filesystem::path& app) const;
     void repairPermissions(const std::filesystem::path& app) const;
     void signAndVerify(const std::filesystem::path& app, const BuildOptions& options,
                        const std::filesystem::path& staging) const;

@@ -15,6 +15,13 @@ struct KilnsmithTestAccess {
         return Kilnsmith().findApp(folder);
     }
     static void repairPermissions(const std::filesystem::path& app) { Kilnsmith().repairPermissions(app); }
+    static void updatePlist(const std::filesystem::path& app, const BuildOptions& options) {
+        Kilnsmith().updatePlist(app, options);
+    }
+    static void installIcon(const std::filesystem::path& icon, const std::filesystem::path& resources,
+                            const std::filesystem::path& staging, const std::filesystem::path& app) {
+        Kilnsmith().installIcon(icon, resources, staging, app);
+    }
     static void configureProject(Manifest& manifest, const std::filesystem::path& folder,
                                  const BuildOptions& options) {
         Kilnsmith().configureProject(manifest, folder, options);
