@@ -1,0 +1,174 @@
+#include "hfs_catalog.h"
+
+#include <algorithm>
+#include <limits>
+#include <map>
+
+#include "hfs_name.h"
+#include "top_level_name.h"
+#include "tool_failure.h"
+#include "tree_walk.h"
+
+namespace hosttools {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint32_t kFirstUserId = 16;
+constexpr std::int16_t kFolderRecord = 1, kFileRecord = 2, kFolderThread = 3, kFileThread = 4;
+constexpr std::uint16_t kThreadExists = 0x0002;
+// Type and creator that mark a file as a symbolic link.
+constexpr std::uint32_t kSymlinkType = 0x736C6E6B;     // 'slnk'
+constexpr std::uint32_t kSymlinkCreator = 0x72686170;  // 'rhap'
+
+void addEntry(Catalog& catalog, std::map<fs::path, std::size_t>& folders, const fs::path& path,
+              const struct stat& status, bool isTop, const fs::path& topName) {
+  if (!S_ISDIR(status.st_mode) && !S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode))
+    throw ToolFailure(path.string() + " cannot go into an image: it is not a file, folder or symbolic link.");
+  CatalogEntry entry;
+  entry.source = path;
+  entry.id = catalog.nextId++;
+  entry.name = hfsName((isTop ? topName : path.filename()).string(), path.string());
+  entry.status = status;
+  entry.parentId = isTop ? kRootFolderId : catalog.entries[folders.at(path.parent_path())].id;
+  if (!isTop) ++catalog.entries[folders.at(path.parent_path())].valence;
+  if (S_ISLNK(status.st_mode)) entry.linkTarget = fs::read_symlink(path).string();
+  entry.dataSize = S_ISLNK(status.st_mode) ? entry.linkTarget.size()
+                   : S_ISREG(status.st_mode) ? static_cast<std::uint64_t>(status.st_size) : 0;
+  if (S_ISDIR(status.st_mode)) {
+    folders[path] = catalog.entries.size();
+    ++catalog.folderCount;
+  } else {
+    ++catalog.fileCount;
+  }
+  catalog.entries.push_back(std::move(entry));
+}
+
+Bytes catalogKey(std::uint32_t parentId, const std::u16string& name) {
+  Bytes key;
+  appendBigEndian<std::uint16_t>(key, static_cast<std::uint16_t>(6 + 2 * name.size()));
+  appendBigEndian<std::uint32_t>(key, parentId);
+  appendBigEndian<std::uint16_t>(key, static_cast<std::uint16_t>(name.size()));
+  for (const char16_t unit : name) appendBigEndian<std::uint16_t>(key, unit);
+  return key;
+}
+
+void appendDates(Bytes& out, const struct stat& status) {
+  appendBigEndian(out, hfsDate(status.st_mtime));  // created: Linux keeps no birth time here
+  appendBigEndian(out, hfsDate(status.st_mtime));  // content modified
+  appendBigEndian(out, hfsDate(status.st_ctime));  // attributes modified
+  appendBigEndian(out, hfsDate(status.st_atime));  // accessed
+  appendBigEndian<std::uint32_t>(out, 0);          // backed up: never
+}
+
+void appendPermissions(Bytes& out, const struct stat& status) {
+  appendBigEndian<std::uint32_t>(out, status.st_uid);
+  appendBigEndian<std::uint32_t>(out, status.st_gid);
+  out.push_back(0);  // admin flags
+  out.push_back(0);  // owner flags
+  appendBigEndian<std::uint16_t>(out, static_cast<std::uint16_t>(status.st_mode));
+  appendBigEndian<std::uint32_t>(out, 0);
+}
+
+Bytes folderRecord(std::uint32_t id, std::uint32_t valence, const struct stat& status) {
+  Bytes out;
+  appendBigEndian(out, kFolderRecord);
+  appendBigEndian<std::uint16_t>(out, 0);
+  appendBigEndian(out, valence);
+  appendBigEndian(out, id);
+  appendDates(out, status);
+  appendPermissions(out, status);
+  appendZeros(out, 32 + 8);  // Finder info, text encoding, reserved
+  return out;
+}
+
+void appendDataFork(Bytes& out, const CatalogEntry& entry) {
+  appendBigEndian(out, entry.dataSize);
+  appendBigEndian<std::uint32_t>(out, 0);  // clump size
+  appendBigEndian(out, entry.blockCount);
+  appendBigEndian(out, entry.blockCount == 0 ? 0u : entry.startBlock);
+  appendBigEndian(out, entry.blockCount);
+  appendZeros(out, 7 * 8);  // the other extents: every file is one run of blocks
+}
+
+Bytes fileRecord(const CatalogEntry& entry) {
+  Bytes out;
+  appendBigEndian(out, kFileRecord);
+  appendBigEndian(out, kThreadExists);
+  appendBigEndian<std::uint32_t>(out, 0);
+  appendBigEndian(out, entry.id);
+  appendDates(out, entry.status);
+  appendPermissions(out, entry.status);
+  const bool link = S_ISLNK(entry.status.st_mode);
+  appendBigEndian(out, link ? kSymlinkType : 0u);
+  appendBigEndian(out, link ? kSymlinkCreator : 0u);
+  appendZeros(out, 8 + 16 + 8);  // rest of the Finder info, extended info, text encoding, reserved
+  appendDataFork(out, entry);
+  appendZeros(out, 80);  // no resource fork
+  return out;
+}
+
+Bytes threadRecord(std::int16_t type, std::uint32_t parentId, const std::u16string& name) {
+  Bytes out;
+  appendBigEndian(out, type);
+  appendBigEndian<std::int16_t>(out, 0);
+  const Bytes key = catalogKey(parentId, name);
+  out.insert(out.end(), key.begin() + 2, key.end());  // parent and name, laid out as in a key
+  return out;
+}
+
+struct KeyedRecord {
+  std::uint32_t parentId;
+  std::u16string name;
+  BTreeRecord record;
+};
+
+void addPair(std::vector<KeyedRecord>& out, const CatalogEntry& entry, Bytes record) {
+  const bool folder = S_ISDIR(entry.status.st_mode);
+  out.push_back({entry.parentId, entry.name, {catalogKey(entry.parentId, entry.name), std::move(record)}});
+  out.push_back({entry.id, u"",
+                 {catalogKey(entry.id, u""), threadRecord(folder ? kFolderThread : kFileThread, entry.parentId, entry.name)}});
+}
+
+}  // namespace
+
+std::uint32_t hfsDate(std::int64_t unixSeconds) {
+  constexpr std::int64_t kEpochDifference = 2'082'844'800;
+  return static_cast<std::uint32_t>(
+      std::clamp<std::int64_t>(unixSeconds + kEpochDifference, 0, std::numeric_limits<std::uint32_t>::max()));
+}
+
+Catalog scanCatalog(const fs::path& source, const std::u16string& volumeName) {
+  const fs::path topName = topLevelName(source, "make an image of");
+  fs::path top = fs::absolute(source).lexically_normal();
+  if (!top.has_filename()) top = top.parent_path();
+  Catalog catalog{volumeName, {}, 0, 0, kFirstUserId};
+  std::map<fs::path, std::size_t> folders;
+  walkTree(top, [&](const fs::path& path, const struct stat& status) {
+    if (path == top && !S_ISDIR(status.st_mode)) throw ToolFailure(source.string() + ": Not a directory.");
+    addEntry(catalog, folders, path, status, path == top, topName);
+  });
+  return catalog;
+}
+
+std::vector<BTreeRecord> catalogRecords(const Catalog& catalog) {
+  std::vector<KeyedRecord> keyed;
+  CatalogEntry root;
+  root.id = kRootFolderId;
+  root.parentId = kRootParentId;
+  root.name = catalog.volumeName;
+  root.status = catalog.entries.front().status;
+  root.status.st_mode = S_IFDIR | 0755;
+  addPair(keyed, root, folderRecord(kRootFolderId, 1, root.status));
+  for (const auto& entry : catalog.entries)
+    addPair(keyed, entry, S_ISDIR(entry.status.st_mode) ? folderRecord(entry.id, entry.valence, entry.status) : fileRecord(entry));
+  // A case-sensitive volume orders keys by parent, then by the name's UTF-16 units.
+  std::sort(keyed.begin(), keyed.end(), [](const KeyedRecord& a, const KeyedRecord& b) {
+    return a.parentId != b.parentId ? a.parentId < b.parentId : a.name < b.name;
+  });
+  std::vector<BTreeRecord> records;
+  for (auto& item : keyed) records.push_back(std::move(item.record));
+  return records;
+}
+
+}  // namespace hosttools
