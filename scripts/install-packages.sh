@@ -7,8 +7,9 @@ packages=(
   g++ cmake make pkg-config python3 zip unzip
   libarchive-dev nlohmann-json3-dev libplist-dev libpng-dev
   libssl-dev libgtest-dev libgmock-dev
-  llvm-14 clang
+  llvm-14 clang icnsutils
   chromium
+  qt6-base-dev xvfb xauth fonts-dejavu-core
 )
 # Node.js may come with its own npm from elsewhere; Debian's npm would clash with it.
 command -v node >/dev/null || packages+=(nodejs)
