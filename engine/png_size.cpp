@@ -21,7 +21,7 @@ struct FileCloser {
 class PngReader {
 public:
     PngReader() {
-        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, silently);
+        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, fail, silently);
         if (png_) info_ = png_create_info_struct(png_);
     }
     PngReader(const PngReader&) = delete;
@@ -33,6 +33,9 @@ public:
     png_infop info() const { return info_; }
 
 private:
+    // The caller's answer is "not a loadable image"; libpng's text would only
+    // clutter the build's output.
+    static void fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
     static void silently(png_structp, png_const_charp) {}
 
     png_structp png_ = nullptr;
