@@ -65,10 +65,10 @@ void applySignatureEntry(SigningRecord& record, const std::string& key, const st
 
 SealedContents BundleReader::contentsOf(const fs::path& bundle) {
   SealedContents contents;
-  const fs::path ownSeal = sealFile(bundle);
-  // The seal and the folder that writing it creates are not part of what it seals.
+  const fs::path ownSeal = sealFile(bundle), ticket = ticketFile(bundle);
+  // The seal, the folder that writing it creates and a stapled ticket are not part of what it seals.
   walkTree(bundle, [&](const fs::path& path, const struct stat& status) {
-    if (path == bundle || path == ownSeal || path == ownSeal.parent_path()) return;
+    if (path == bundle || path == ownSeal || path == ownSeal.parent_path() || path == ticket) return;
     const std::string relative = path.lexically_relative(bundle).string();
     if (S_ISLNK(status.st_mode)) contents[relative] = "link:" + fs::read_symlink(path).string();
     else if (S_ISDIR(status.st_mode)) contents[relative] = "folder";
@@ -86,6 +86,8 @@ fs::path sealFile(const fs::path& bundle) {
   const fs::path base = fs::is_directory(fs::symlink_status(contents)) ? contents : bundle;
   return base / "_CodeSignature/CodeResources";
 }
+
+fs::path ticketFile(const fs::path& bundle) { return bundle / "Contents/CodeResources"; }
 
 void writeSeal(const fs::path& bundle, const Seal& seal) {
   const fs::path file = sealFile(bundle);

@@ -39,6 +39,10 @@ class BundleReader {
 /// _CodeSignature/CodeResources for a bundle without a Contents folder.
 std::filesystem::path sealFile(const std::filesystem::path& bundle);
 
+/// Where a notarization ticket is stapled: Contents/CodeResources. It is
+/// added after signing, so no seal covers it.
+std::filesystem::path ticketFile(const std::filesystem::path& bundle);
+
 /// Writes the seal as an XML property list, replacing any earlier one.
 void writeSeal(const std::filesystem::path& bundle, const Seal& seal);
 
