@@ -8,6 +8,7 @@ packages=(
   libarchive-dev nlohmann-json3-dev libplist-dev libpng-dev
   libssl-dev libgtest-dev libgmock-dev
   llvm-14 clang icnsutils
+  7zip dmg2img
   chromium
   qt6-base-dev xvfb xauth fonts-dejavu-core
 )
