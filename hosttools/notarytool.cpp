@@ -67,8 +67,7 @@ std::string rejectionOf(const fs::path& app) {
   } catch (const ToolFailure& failure) {
     return failure.what();
   }
-  if (!seal) return "The app is not signed.";
-  if (seal->record.identity.rfind(kDeveloperIdPrefix, 0) != 0)
+  if (!seal || seal->record.identity.rfind(kDeveloperIdPrefix, 0) != 0)
     return "The app is not signed with a Developer ID certificate.";
   if (!seal->record.hardenedRuntime) return "The app does not have the hardened runtime enabled.";
   if (!seal->record.timestamp) return "The signature of the app does not include a secure timestamp.";

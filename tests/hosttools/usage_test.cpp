@@ -39,6 +39,16 @@ TEST(Usage, UnknownArgumentFormsGetStatus64AndOneLine) {
       {"xattr", {"-c", path}},
       {"xattr", {"-d", "user.x", path}},
       {"xattr", {path}},
+      {"xcrun", {}},
+      {"xcrun", {"--find"}},
+      {"xcrun", {"-f", "notarytool"}},
+      {"xcrun", {"--find", "notarytool", "stapler"}},
+      {"xcrun", {"notarytool", "submit", path, "--keychain-profile", "p", "--output-format", "json"}},
+      {"xcrun", {"notarytool", "submit", path, "--keychain-profile", "p", "--wait", "--output-format", "plist"}},
+      {"xcrun", {"notarytool", "history", "--keychain-profile", "p"}},
+      {"xcrun", {"stapler", "staple"}},
+      {"xcrun", {"stapler", "staple", "-v", path}},
+      {"xcrun", {"stapler", "remove", path}},
   };
   for (const auto& refused : cases) {
     SCOPED_TRACE(testing::Message() << refused.tool << " with " << refused.arguments.size() << " arguments");
