@@ -11,16 +11,37 @@ namespace {
 
 bool isWindowSize(std::int64_t pixels) { return pixels >= 100 && pixels <= 16000; }
 
-std::string trimmed(const std::string& text) {
-    // White space and line breaks, as the platform's character set has them.
-    static const char* const blanks = " \t\n\r\v\f";
-    const auto first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+/// White space and line breaks as the platform's character set has them:
+/// the Unicode separators, tab to carriage return, and next-line.
+bool isWhitespaceOrLineBreak(char32_t c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+           c == 0x3000;
+}
+
+/// The code point starting at `at` (advanced past it); U+FFFD for a byte
+/// that does not start a sequence, which is never white space.
+char32_t nextCodePoint(const std::string& text, std::size_t& at) {
+    const auto lead = static_cast<unsigned char>(text[at++]);
+    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    if (lead >= 0x80 && extra == 0) return 0xFFFD;
+    char32_t code = extra ? lead & (0x3F >> extra) : lead;
+    for (int i = 0; i < extra; ++i) {
+        if (at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) return 0xFFFD;
+        code = code << 6 | (static_cast<unsigned char>(text[at++]) & 0x3F);
+    }
+    return code;
+}
+
+/// Whether nothing is left once white space and line breaks are trimmed.
+bool isBlank(const std::string& text) {
+    for (std::size_t at = 0; at < text.size();)
+        if (!isWhitespaceOrLineBreak(nextCodePoint(text, at))) return false;
+    return true;
 }
 
 bool isValidName(const std::string& name) {
-    if (trimmed(name).empty()) return false;
+    if (isBlank(name)) return false;
     if (name.find_first_of("/:") != std::string::npos) return false;
     return name != "." && name != "..";
 }

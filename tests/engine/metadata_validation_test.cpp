@@ -70,9 +70,10 @@ TEST(MetadataValidation, IdentityMustBeListedBesideADeveloperIDCertificate) {
 }
 
 TEST(MetadataValidation, Names) {
-    for (const std::string name : {"", "   ", "a/b", "a:b", ".", ".."})
+    // Blanks beyond ASCII count too: no-break, ideographic, line separator.
+    for (const std::string name : {"", "   ", "\t\n", "\u00A0\u3000\u2028", "a/b", "a:b", ".", ".."})
         EXPECT_EQ(verdict(sampleOptions(name)), badName) << '"' << name << '"';
-    for (const std::string name : {" My App ", "...", "My.App"})
+    for (const std::string name : {" My App ", "...", "My.App", "\u00A0\u00E9\u00A0"})
         EXPECT_EQ(verdict(sampleOptions(name)), "ok") << '"' << name << '"';
 }
 
