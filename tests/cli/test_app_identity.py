@@ -228,5 +228,28 @@ class RecordedIconTest(IdentityTestCase):
         self.assertEqual(after, [])
 
 
+class KeychainTest(IdentityTestCase):
+    """The identity check through the stand-in security and its keychain file."""
+
+    IDENTITY = "Developer ID Application: Jane Doe (TEAM123456)"
+
+    def setUp(self):
+        super().setUp()
+        os.environ["BUNDLEKILN_KEYCHAIN"] = self.write("keychain", (self.IDENTITY + "\n").encode())
+
+    def tearDown(self):
+        del os.environ["BUNDLEKILN_KEYCHAIN"]
+        super().tearDown()
+
+    def test_an_identity_in_the_keychain_signs_and_one_elsewhere_is_refused_first(self):
+        result = self.build("--sign", "Jane Doe (TEAM123456)")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("Signing with Developer ID\u2026", result.stdout.splitlines())
+        refused = self.build("--sign", "John Roe", "--version", "not a version", output=self.output + "-2")
+        self.assertEqual(refused.stderr, "The signing identity was not found in the login Keychain. "
+                                         "Use your Developer ID Application certificate name or SHA-1 fingerprint.\n")
+        self.assertFalse(os.path.exists(self.output + "-2"))
+
+
 if __name__ == "__main__":
     unittest.main()
