@@ -1,0 +1,159 @@
+// The delegate's state, rules and actions; the window itself is built in
+// window_layout.cpp.
+#include "app_delegate.h"
+
+#include "form_rules.h"
+#include "kilnsmith.h"
+#include "project_selection.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace bundlekiln::app {
+namespace {
+
+constexpr const char* initialStatus = "Drop an HTML file or project folder to begin.";
+constexpr const char* waitMessage = "Please wait for the current build or download to finish.";
+
+SettingsStore storeFor(const std::vector<std::string>& arguments) {
+    const bool selfTest = std::find(arguments.begin(), arguments.end(), "--self-test-ui") != arguments.end();
+    return SettingsStore::forSuite(selfTest ? AppDelegate::selfTestSuite : AppDelegate::standardSuite);
+}
+
+QString qt(const std::string& text) { return QString::fromStdString(text); }
+
+} // namespace
+
+AppDelegate::AppDelegate(const std::vector<std::string>& arguments, DesktopServices services)
+    : arch(new QComboBox), status(new QLabel(initialStatus)), buildButton(new QPushButton("Build Mac App")),
+      downloadButton(new QPushButton(qt("Get cached / download NW.js " + latestVersion))),
+      defaults(storeFor(arguments)), services_(std::move(services)) {
+    status->setWordWrap(true);
+}
+
+// The controls made before the window exist on their own until the window
+// adopts them; the window deletes those it holds.
+AppDelegate::~AppDelegate() {
+    window.reset();
+    delete arch.data();
+    delete status.data();
+    delete buildButton.data();
+    delete downloadButton.data();
+}
+
+bool AppDelegate::applicationShouldTerminate() {
+    if (active) {
+        status->setText(waitMessage);
+        return false;
+    }
+    save();
+    return true;
+}
+
+void AppDelegate::toggle(QCheckBox* sender) {
+    CheckStates states = checkStates();
+    applyCheckboxRule(states, sender->objectName().toStdString());
+    setCheckStates(states);
+    updateControls();
+    save();
+}
+
+void AppDelegate::chooseProject() {
+    if (const auto chosen = panel(true, true, {"html", "htm"})) selectProject(*chosen);
+}
+
+void AppDelegate::chooseRuntime() { chooseFile("runtime", true, {"zip", "app"}); }
+
+void AppDelegate::chooseIcon() { chooseFile("icon", false, {"png", "icns"}); }
+
+void AppDelegate::chooseOutput() {
+    if (const auto chosen = panel(false)) fillPath("output", *chosen);
+}
+
+void AppDelegate::selectProject(const std::filesystem::path& chosen) {
+    const auto project = withoutTrailingSeparators(chosen);
+    Manifest manifest;
+    try {
+        manifest = Kilnsmith().validateProject(project);
+    } catch (const std::exception& error) {
+        show(error.what());
+        return;
+    }
+    const ProjectFields filled = projectFields(project, manifest);
+    setText("project", filled.project);
+    setText("name", filled.name);
+    setText("version", filled.version);
+    setText("bundle", bundleIdentifier(text("name")));
+    status->setText(projectReadyMessage);
+    save();
+}
+
+bool AppDelegate::on(const std::string& key) const { return checks.at(key)->isChecked(); }
+
+void AppDelegate::updateControls() {
+    for (const auto& [key, enabled] : fieldEnabling(checkStates())) {
+        if (const auto found = fields.find(key); found != fields.end()) found->second->setEnabled(enabled);
+    }
+}
+
+std::string AppDelegate::text(const std::string& key) const {
+    return trimmed(fields.at(key)->text().toStdString());
+}
+
+void AppDelegate::save() { saveForm(defaults, form()); }
+
+void AppDelegate::show(const std::string& message) {
+    status->setText(qt("Error: " + message));
+    services_.beep();
+}
+
+std::optional<std::filesystem::path> AppDelegate::panel(bool files, bool directories,
+                                                        std::vector<std::string> types) {
+    return services_.choose(PanelRequest{files, directories, std::move(types)});
+}
+
+void AppDelegate::choose(ChooseAction action) {
+    switch (action) {
+    case ChooseAction::project: return chooseProject();
+    case ChooseAction::runtime: return chooseRuntime();
+    case ChooseAction::icon: return chooseIcon();
+    case ChooseAction::output: return chooseOutput();
+    }
+}
+
+void AppDelegate::chooseFile(const std::string& key, bool directories, std::vector<std::string> types) {
+    if (const auto chosen = panel(true, directories, std::move(types))) fillPath(key, *chosen);
+}
+
+void AppDelegate::fillPath(const std::string& key, const std::filesystem::path& path) {
+    setText(key, withoutTrailingSeparators(path).string());
+    save();
+}
+
+void AppDelegate::setText(const std::string& key, const std::string& text) { fields.at(key)->setText(qt(text)); }
+
+CheckStates AppDelegate::checkStates() const {
+    CheckStates states;
+    for (const auto& [key, box] : checks) states[key] = box->isChecked();
+    return states;
+}
+
+void AppDelegate::setCheckStates(const CheckStates& states) {
+    // Setting a state from code emits no click, so the rule does not run again.
+    for (const auto& [key, on] : states) checks.at(key)->setChecked(on);
+}
+
+FormValues AppDelegate::form() const {
+    FormValues values;
+    for (const auto& [key, input] : fields) values.texts[key] = input->text().toStdString();
+    values.checks = checkStates();
+    values.architecture = arch->currentIndex();
+    return values;
+}
+
+} // namespace bundlekiln::app

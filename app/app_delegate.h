@@ -1,0 +1,106 @@
+#pragma once
+
+#include "app_window.h"
+#include "control_table.h"
+#include "desktop_services.h"
+#include "form_settings.h"
+#include "settings_store.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QBoxLayout;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace bundlekiln::app {
+
+/// The desktop front end: builds the one window, restores every control from
+/// the settings store and saves them back, keeps the rules between the
+/// checkboxes, and takes the project by panel or drop. It holds no build
+/// logic: projects are validated by the engine. Everything runs on the main
+/// thread.
+class AppDelegate : public QObject {
+public:
+    /// The settings suite of normal runs, and the one used when the arguments
+    /// hold "--self-test-ui", so that a test run never touches the user's settings.
+    static constexpr const char* standardSuite = "com.local.bundlekiln";
+    static constexpr const char* selfTestSuite = "com.local.bundlekiln-ui-test";
+
+    AppDelegate(const std::vector<std::string>& arguments, DesktopServices services);
+    ~AppDelegate() override;
+
+    std::unique_ptr<AppWindow> window;
+    /// The vertical stack of every row, inside the window's scroll area.
+    QPointer<QWidget> formStack;
+    std::map<std::string, QLineEdit*> fields;
+    std::map<std::string, QCheckBox*> checks;
+    QPointer<QComboBox> arch;
+    QPointer<QLabel> status;
+    QPointer<QPushButton> buildButton;
+    QPointer<QPushButton> downloadButton;
+    SettingsStore defaults;
+    const std::string latestVersion = "0.115.0";
+    /// True while a build or a download runs.
+    bool active = false;
+
+    /// Builds, restores and shows the window.
+    void applicationDidFinishLaunching();
+    /// A request to quit: refused while busy, otherwise saves and agrees.
+    bool applicationShouldTerminate();
+
+    /// The action of every checkbox, after the click has flipped it.
+    void toggle(QCheckBox* sender);
+    void chooseProject();
+    void chooseRuntime();
+    void chooseIcon();
+    void chooseOutput();
+
+    /// Validates the project and, when the engine accepts it, fills in the
+    /// project, name, version and bundle identifier and saves; otherwise shows
+    /// the reason and changes nothing.
+    void selectProject(const std::filesystem::path& project);
+
+    bool on(const std::string& key) const;
+    void updateControls();
+    /// The field's text without surrounding white space.
+    std::string text(const std::string& key) const;
+    void save();
+    /// "Error: " + `message` in the status line, with the alert sound.
+    void show(const std::string& message);
+
+private:
+    void buildWindow();
+    QWidget* buildForm();
+    void addControl(QBoxLayout* form, const ControlRow& control);
+    void row(QBoxLayout* stack, const std::string& label, QWidget* view);
+    void field(QBoxLayout* stack, const FieldRow& spec);
+    void check(QBoxLayout* stack, const CheckRow& spec);
+    void architecture(QBoxLayout* stack, const ArchitectureRow& spec);
+    void centreAndShow();
+
+    std::optional<std::filesystem::path> panel(bool files, bool directories = false,
+                                               std::vector<std::string> types = {});
+    void choose(ChooseAction action);
+    void chooseFile(const std::string& key, bool directories, std::vector<std::string> types);
+    void fillPath(const std::string& key, const std::filesystem::path& path);
+    void setText(const std::string& key, const std::string& text);
+
+    CheckStates checkStates() const;
+    void setCheckStates(const CheckStates& states);
+    FormValues form() const;
+
+    DesktopServices services_;
+};
+
+} // namespace bundlekiln::app
