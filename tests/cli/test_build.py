@@ -45,7 +45,8 @@ class SuccessfulBuildTest(BuildTestCase):
             app = self.assertBuilt(self.build(runtime=runtime, name=form), form)
             self.assertEqual(tree_hash(runtime), before)
             with open(os.path.join(app, "Contents/Info.plist"), "rb") as stream:
-                self.assertEqual(plistlib.load(stream)["CFBundleIdentifier"], "io.nwjs.nwjs")
+                # The copy takes the build's identity; the runtime's own stays as it was.
+                self.assertEqual(plistlib.load(stream)["CFBundleIdentifier"], "com.local.nwapp")
 
     def test_a_single_page_brings_its_whole_folder(self):
         open(os.path.join(self.project, "unused.bin"), "wb").write(b"\0\1\2")
