@@ -33,8 +33,9 @@ bool isEngineForm(const std::vector<std::string_view>& args) {
 
 void createImage(const std::string& volumeName, const fs::path& source, const fs::path& image) {
   std::error_code error;
-  if (!fs::is_directory(fs::symlink_status(source, error)))
-    throw hosttools::ToolFailure("create failed - " + source.string() + ": no such folder.");
+  const auto status = fs::symlink_status(source, error);
+  if (!fs::exists(status)) throw hosttools::ToolFailure("create failed - " + source.string() + ": No such file or directory.");
+  if (!fs::is_directory(status)) throw hosttools::ToolFailure("create failed - " + source.string() + " is not a folder.");
   if (hosttools::isSameOrInside(image, source))
     throw hosttools::ToolFailure("create failed - the image " + image.string() + " would lie inside " + source.string() + ".");
   const std::string what = "the image " + image.string();
