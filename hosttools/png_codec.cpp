@@ -91,7 +91,7 @@ std::string encodePng(const RgbaImage& image) {
   std::vector<png_bytep> rows(image.height);
   for (std::uint32_t y = 0; y < image.height; ++y)
     rows[y] = const_cast<png_bytep>(image.pixels.data()) + std::size_t{y} * image.width * 4;
-  bool written = false;
+  volatile bool written = false;  // read after a longjmp out of libpng
   if (info && !setjmp(png_jmpbuf(png))) {
     png_set_write_fn(png, &encoded, appendBytes, flushNothing);
     png_set_IHDR(png, info, image.width, image.height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,

@@ -66,8 +66,11 @@ void expectSameTree(const fs::path& expected, const fs::path& actual) {
     SCOPED_TRACE(name.string());
     const auto& copy = got.at(name);
     EXPECT_EQ(statusOf(copy).st_mode, statusOf(path).st_mode);
-    if (fs::is_symlink(path)) EXPECT_EQ(fs::read_symlink(copy), fs::read_symlink(path));
-    else if (fs::is_regular_file(path)) EXPECT_TRUE(readFile(copy) == readFile(path));
+    if (fs::is_symlink(path)) {
+      EXPECT_EQ(fs::read_symlink(copy), fs::read_symlink(path));
+    } else if (fs::is_regular_file(path)) {
+      EXPECT_TRUE(readFile(copy) == readFile(path));
+    }
   }
 }
 
