@@ -31,8 +31,9 @@ QString qt(const std::string& text) { return QString::fromStdString(text); }
 
 AppDelegate::AppDelegate(const std::vector<std::string>& arguments, DesktopServices services)
     : arch(new QComboBox), status(new QLabel(initialStatus)), buildButton(new QPushButton("Build Mac App")),
-      downloadButton(new QPushButton(qt("Get cached / download NW.js " + latestVersion))),
-      defaults(storeFor(arguments)), services_(std::move(services)) {
+      downloadButton(new QPushButton), defaults(storeFor(arguments)), services_(std::move(services)) {
+    // The title names latestVersion, which is only set once the initializers have run.
+    downloadButton->setText(qt("Get cached / download NW.js " + latestVersion));
     status->setWordWrap(true);
 }
 

@@ -78,7 +78,9 @@ TEST_P(WindowLayout, ScrollsVerticallyOnlyWhenShorterThanTheForm) {
     EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible());
     const bool shorter = form->minimumSizeHint().height() > scroll->viewport()->height();
     EXPECT_EQ(scroll->verticalScrollBar()->isVisible(), shorter);
-    if (GetParam().height() == 600) EXPECT_TRUE(shorter);
+    if (GetParam().height() == 600) {
+        EXPECT_TRUE(shorter);
+    }
     const QString picture =
         QString(BUNDLEKILN_SCREENSHOT_DIR "/window-%1x%2.png").arg(GetParam().width()).arg(GetParam().height());
     EXPECT_TRUE(delegate->window->grab().save(picture));
