@@ -1,7 +1,8 @@
 import os
+import subprocess
 import unittest
 
-from harness import BuildTestCase
+from harness import EXECUTABLE, BuildTestCase
 
 REQUIRED = "Required: --project --runtime --output --name\n"
 BAD_SIZE = "Width and height must be between 100 and 16000 pixels."
@@ -15,9 +16,12 @@ class CommandLineTest(BuildTestCase):
             result = self.bundlekiln(*arguments)
             self.assertEqual((result.returncode, result.stderr, result.stdout), (2, REQUIRED, ""), arguments)
 
-    def test_without_build_no_window_is_faked(self):
-        result = self.bundlekiln("--project", self.project)
-        self.assertNotEqual(result.returncode, 0)
+    def test_without_build_and_without_a_display_the_desktop_start_fails_cleanly(self):
+        environment = {name: value for name, value in os.environ.items()
+                       if name not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+        result = subprocess.run([EXECUTABLE, "--project", self.project], capture_output=True, text=True,
+                                env=environment, timeout=60)
+        self.assertEqual(result.returncode, 1, result.stderr)
         self.assertIn("--build", result.stderr)
         self.assertEqual(result.stdout, "")
 
