@@ -4,6 +4,8 @@
 // leaks nothing.
 #include "openstep_plist.h"
 
+#include "utf8.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -179,6 +181,10 @@ private:
             if (c == '\\') result += escape();
             else result += c;
         }
+        // libplist keeps strings NUL-terminated and writes them into XML as
+        // they are: a NUL would cut the text short, bad UTF-8 would spoil the file.
+        if (result.find('\0') != std::string::npos) fail("a string holds a NUL character");
+        if (!isValidUTF8(result)) fail("a string is not UTF-8");
         ++at_;
         return result;
     }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -122,6 +123,9 @@ std::size_t binaryContainerDepth(std::string_view data) {
     enum class State : unsigned char { unvisited, open, done };
     std::vector<State> state(table.count(), State::unvisited);
     std::vector<std::size_t> depth(table.count(), 0);
+    // libplist copies a shared object at every reference, so a few hundred
+    // bytes can describe 2^40 values; count what the copies would add up to.
+    std::vector<std::uint64_t> expanded(table.count(), 0);
     // Depth-first with memoised depths: linear in the table even when
     // objects are shared, and a reference back to an open object is a cycle.
     struct Frame { std::uint64_t index; ObjectTable::Object object; std::size_t next = 0; };
@@ -134,8 +138,16 @@ std::size_t binaryContainerDepth(std::string_view data) {
         const auto& children = frame.object.children;
         if (frame.next == children.size()) {
             std::size_t deepest = 0;
-            for (auto child : children) deepest = std::max(deepest, depth[child]);
+            std::uint64_t values = 1;
+            for (auto child : children) {
+                deepest = std::max(deepest, depth[child]);
+                values += expanded[child];
+                if (values > maximumBinaryPropertyListValues)
+                    throw PropertyListError("its binary data expands to more than " +
+                                            std::to_string(maximumBinaryPropertyListValues) + " values");
+            }
             depth[frame.index] = frame.object.container ? deepest + 1 : 0;
+            expanded[frame.index] = values;
             state[frame.index] = State::done;
             stack.pop_back();
             continue;

@@ -37,6 +37,20 @@ std::string nestedBinary(std::size_t count, bool cycle = false) {
            bigEndian(table, 8);
 }
 
+/// A binary list of `count` arrays, each holding the next one twice: a few
+/// hundred bytes that stand for 2^count values once shared objects are copied.
+std::string sharedBinary(std::size_t count) {
+    std::string data = "bplist00";
+    std::string offsets;
+    for (std::size_t i = 0; i <= count; ++i) {
+        offsets += bigEndian(data.size(), 4);
+        data += i == count ? std::string("\x51x") : '\xA2' + bigEndian(i + 1, 4) + bigEndian(i + 1, 4);
+    }
+    const std::size_t table = data.size();
+    return data + offsets + std::string(6, '\0') + '\x04' + '\x04' + bigEndian(count + 1, 8) + bigEndian(0, 8) +
+           bigEndian(table, 8);
+}
+
 std::string reasonFor(const std::string& data) {
     try {
         parsePropertyList(data);
@@ -76,6 +90,11 @@ TEST(PropertyList, DamagedBinaryDataIsRefused) {
     EXPECT_NE(reasonFor(outOfTable), "<parsed>");
 }
 
+TEST(PropertyList, SharedBinaryObjectsThatWouldExpandBeyondTheLimitAreRefused) {
+    EXPECT_EQ(reasonFor(sharedBinary(10)), "<parsed>");
+    EXPECT_NE(reasonFor(sharedBinary(40)).find("expands to more than"), std::string::npos);
+}
+
 TEST(PropertyList, TextFormatFaultsNameTheirLine) {
     EXPECT_EQ(reasonFor("{\n a = b;\n c = ;\n}"), "line 3: unexpected character");
     EXPECT_EQ(reasonFor("{ a = b }"), "line 1: expected \";\" after a dictionary value");
@@ -84,6 +103,8 @@ TEST(PropertyList, TextFormatFaultsNameTheirLine) {
     EXPECT_EQ(reasonFor("\"open"), "line 1: unterminated string");
     EXPECT_EQ(reasonFor("{ } extra"), "line 1: unexpected text after the top-level value");
     EXPECT_EQ(reasonFor(""), "line 1: unexpected end of text");
+    EXPECT_EQ(reasonFor("( \"a\\0b\" )"), "line 1: a string holds a NUL character");
+    EXPECT_EQ(reasonFor("{ a = \"\xC3\x28\"; }"), "line 1: a string is not UTF-8");
 }
 
 TEST(PropertyList, TextFormatEscapesBecomeUTF8) {
