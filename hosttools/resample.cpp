@@ -52,14 +52,12 @@ std::vector<std::vector<Tap>> axisTaps(std::uint32_t target, std::uint32_t sourc
   return all;
 }
 
-Plane premultiplied(const RgbaImage& image) {
-  Plane plane{image.width, image.height, std::vector<float>(image.pixels.size())};
-  for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
-    const float alpha = image.pixels[i + 3] / 255.0f;
-    for (int c = 0; c < 3; ++c) plane.values[i + c] = image.pixels[i + c] / 255.0f * alpha;
-    plane.values[i + 3] = alpha;
-  }
-  return plane;
+/// Pixel (x, y) of `image` as premultiplied floating-point RGBA.
+void premultipliedPixel(const RgbaImage& image, std::uint32_t x, std::uint32_t y, float* out) {
+  const std::uint8_t* pixel = image.pixels.data() + (std::size_t{y} * image.width + x) * 4;
+  const float alpha = pixel[3] / 255.0f;
+  for (int c = 0; c < 3; ++c) out[c] = pixel[c] / 255.0f * alpha;
+  out[3] = alpha;
 }
 
 RgbaImage unpremultiplied(const Plane& plane) {
@@ -73,13 +71,17 @@ RgbaImage unpremultiplied(const Plane& plane) {
   return image;
 }
 
-Plane horizontally(const Plane& source, std::uint32_t width) {
+// Premultiplies while reading, so a large source is never held as floats.
+Plane horizontally(const RgbaImage& source, std::uint32_t width) {
   Plane result{width, source.height, std::vector<float>(std::size_t{width} * source.height * 4)};
   const auto taps = axisTaps(width, source.width);
+  float sample[4];
   for (std::uint32_t y = 0; y < source.height; ++y)
     for (std::uint32_t x = 0; x < width; ++x)
-      for (const Tap& tap : taps[x])
-        for (int c = 0; c < 4; ++c) result.at(x, y)[c] += source.at(tap.index, y)[c] * tap.weight;
+      for (const Tap& tap : taps[x]) {
+        premultipliedPixel(source, tap.index, y, sample);
+        for (int c = 0; c < 4; ++c) result.at(x, y)[c] += sample[c] * tap.weight;
+      }
   return result;
 }
 
@@ -96,7 +98,7 @@ Plane vertically(const Plane& source, std::uint32_t height) {
 }  // namespace
 
 RgbaImage resample(const RgbaImage& image, std::uint32_t width, std::uint32_t height) {
-  return unpremultiplied(vertically(horizontally(premultiplied(image), width), height));
+  return unpremultiplied(vertically(horizontally(image, width), height));
 }
 
 }  // namespace hosttools
