@@ -4,7 +4,8 @@
 #include "kilnsmith.h"
 #include "tool_runner.h"
 
-#include <regex>
+#include <algorithm>
+#include <string_view>
 
 namespace bundlekiln {
 namespace {
@@ -46,6 +47,36 @@ bool isValidName(const std::string& name) {
     return name != "." && name != "..";
 }
 
+/// Whether `text` is one or more `label`s separated by single dots, with
+/// between `fewest` and `most` labels. A loop rather than std::regex, whose
+/// recursive matcher overflows the stack on a long entry.
+template <typename IsLabelCharacter>
+bool isDottedLabels(std::string_view text, std::size_t fewest, std::size_t most, IsLabelCharacter isLabelCharacter) {
+    std::size_t labels = 0;
+    while (true) {
+        const auto dot = std::min(text.find('.'), text.size());
+        const std::string_view label = text.substr(0, dot);
+        if (label.empty() || !std::all_of(label.begin(), label.end(), isLabelCharacter)) return false;
+        if (++labels > most) return false;
+        if (dot == text.size()) return labels >= fewest;
+        text.remove_prefix(dot + 1);
+    }
+}
+
+bool isASCIIDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool isASCIILetterDigitOrHyphen(char c) {
+    return isASCIIDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-';
+}
+
+/// "^[0-9]+(\.[0-9]+){0,3}$": one to four dot-separated runs of digits.
+bool isValidVersion(const std::string& version) { return isDottedLabels(version, 1, 4, isASCIIDigit); }
+
+/// "^[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+$": two or more dot-separated labels.
+bool isValidBundleID(const std::string& bundleID) {
+    return isDottedLabels(bundleID, 2, std::string_view::npos, isASCIILetterDigitOrHyphen);
+}
+
 void checkSigningIdentity(const std::string& identity) {
     const std::string listing = run("/usr/bin/security", {"find-identity", "-v", "-p", "codesigning"});
     if (listing.find(identity) != std::string::npos && listing.find("Developer ID Application") != std::string::npos)
@@ -62,8 +93,6 @@ void checkNotarizationTools() {
 } // namespace
 
 void Kilnsmith::validateMetadata(const BuildOptions& options) const {
-    static const std::regex versionPattern(R"(^[0-9]+(\.[0-9]+){0,3}$)");
-    static const std::regex bundleIDPattern(R"(^[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+$)");
     if (options.architecture != "arm64" && options.architecture != "x64")
         throw BuilderError("Architecture must be arm64 or x64.");
     if (!isWindowSize(options.width) || !isWindowSize(options.height))
@@ -74,9 +103,9 @@ void Kilnsmith::validateMetadata(const BuildOptions& options) const {
     if (!options.signingIdentity.empty()) checkSigningIdentity(options.signingIdentity);
     if (!options.notaryProfile.empty()) checkNotarizationTools();
     if (!isValidName(options.name())) throw BuilderError("Enter a valid app name.");
-    if (!std::regex_match(options.version(), versionPattern))
+    if (!isValidVersion(options.version()))
         throw BuilderError("Version must look like 1.0 or 1.2.3.");
-    if (!std::regex_match(options.bundleID(), bundleIDPattern))
+    if (!isValidBundleID(options.bundleID()))
         throw BuilderError("Bundle ID must look like com.example.myapp.");
 }
 
