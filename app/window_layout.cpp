@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <limits>
+#include <type_traits>
 
 namespace bundlekiln::app {
 namespace {

@@ -18,29 +18,8 @@ CheckStates afterClick(CheckStates states, const std::string& key, bool nowOn) {
     return states;
 }
 
-TEST(CheckboxRule, TheFrameOptionsExcludeEachOtherBothWays) {
-    CheckStates states = afterClick(afterClick(initialStates(), "close", true), "frameless", true);
-    EXPECT_TRUE(states.at("frameless"));
-    EXPECT_FALSE(states.at("close"));
-    states = afterClick(states, "close", true);
-    EXPECT_FALSE(states.at("frameless"));
-    EXPECT_TRUE(states.at("close"));
-    // Turning one off changes nothing else: both may be off.
-    const CheckStates off = afterClick(states, "close", false);
-    EXPECT_FALSE(off.at("frameless"));
-    EXPECT_FALSE(off.at("close"));
-}
-
-TEST(CheckboxRule, NotarizingNeedsSigning) {
-    CheckStates states = afterClick(initialStates(), "notary", true);
-    EXPECT_TRUE(states.at("sign"));
-    EXPECT_TRUE(states.at("notary"));
-    states = afterClick(states, "sign", false);
-    EXPECT_FALSE(states.at("notary"));
-    // Notarizing off leaves signing on.
-    states = afterClick(afterClick(states, "notary", true), "notary", false);
-    EXPECT_TRUE(states.at("sign"));
-}
+// The rules are tested through the window's checkboxes as well; these cases
+// are plainer on the states alone.
 
 TEST(CheckboxRule, AClickWithoutAKeyStillTurnsNotarizingOffWithoutSigning) {
     CheckStates states = initialStates();
@@ -54,25 +33,6 @@ TEST(CheckboxRule, OtherCheckboxesLeaveTheRestAlone) {
     CheckStates expected = before;
     expected.at("zip") = true;
     EXPECT_EQ(afterClick(before, "zip", true), expected);
-}
-
-TEST(FrameOptions, SavedStatesWithBothOnKeepTheCloseVariant) {
-    CheckStates states = initialStates();
-    states.at("frameless") = states.at("close") = true;
-    resolveFrameOptions(states);
-    EXPECT_FALSE(states.at("frameless"));
-    EXPECT_TRUE(states.at("close"));
-}
-
-TEST(FieldEnabling, DependentFieldsFollowTheirCheckboxes) {
-    CheckStates states = initialStates();
-    const std::map<std::string, bool> none = {{"width", false}, {"height", false}, {"identity", false}, {"profile", false}};
-    EXPECT_EQ(fieldEnabling(states), none);
-    states.at("auto") = false;
-    states.at("sign") = true;
-    states.at("notary") = true;
-    const std::map<std::string, bool> all = {{"width", true}, {"height", true}, {"identity", true}, {"profile", true}};
-    EXPECT_EQ(fieldEnabling(states), all);
 }
 
 TEST(BundleIdentifier, KeepsTheLowerCasedASCIILettersAndDigits) {
