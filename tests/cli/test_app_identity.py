@@ -70,6 +70,18 @@ def icns_members(data):
     return members
 
 
+def shared_binary(count):
+    """A binary property list of `count` arrays, each holding the next one twice: 2^count values once expanded."""
+    objects = [bytes((0xA2, index + 1, index + 1)) for index in range(count)] + [b"\x51x"]
+    data, offsets = b"bplist00", []
+    for item in objects:
+        offsets.append(len(data))
+        data += item
+    table = len(data)
+    return (data + b"".join(struct.pack(">H", offset) for offset in offsets) + b"\0" * 6 + bytes((2, 1)) +
+            struct.pack(">QQQ", len(objects), 0, table))
+
+
 class IdentityTestCase(BuildTestCase):
     def write(self, name, contents):
         path = os.path.join(self.folder, name)
@@ -119,6 +131,19 @@ class InfoPlistTest(IdentityTestCase):
                 self.assertEqual({key: info[key] for key in kept}, kept)
                 self.assertEqual(info["CFBundleIconFile"], original["CFBundleIconFile"])
 
+    def test_an_old_text_format_runtime_ends_with_xml(self):
+        runtime = self.runtime(form="app", plist="text")
+        result = self.build("--version", "2.0", "--bundle-id", "com.example.old", runtime=runtime)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        info = self.info()
+        self.assertEqual({key: info[key] for key in IDENTITY_KEYS},
+                         {"CFBundleName": "Demo", "CFBundleDisplayName": "Demo", "CFBundleIdentifier": "com.example.old",
+                          "CFBundleShortVersionString": "2.0", "CFBundleVersion": "2.0",
+                          "NSHighResolutionCapable": True})
+        self.assertEqual((info["CFBundleExecutable"], info["CFBundleIconFile"], info["LSFileQuarantineEnabled"]),
+                         ("nwjs", "app.icns", "YES"))
+        self.assertEqual(len(info), 16)
+
     def damaged_runtime(self, contents):
         runtime = self.runtime(form="app")
         with open(os.path.join(runtime, "Contents/Info.plist"), "wb") as stream:
@@ -134,12 +159,13 @@ class InfoPlistTest(IdentityTestCase):
                               b"</array>" * deep + b"</plist>", "levels deep"),
             "deeply nested text": (b"(" * deep + b")" * deep, "levels deep"),
             "array at the top": (plistlib.dumps(["x"]), "NW.js runtime has an invalid Info.plist."),
+            "shared objects expanding to 2^40 values": (shared_binary(40), "expands to more than"),
         }
         for case, (contents, message) in cases.items():
             with self.subTest(case):
                 result = self.build(runtime=self.damaged_runtime(contents))
                 self.assertRefusedCleanly(result, message)
-                if "levels" in message or "damaged" in message:
+                if "levels" in message or "damaged" in message or "expands" in message:
                     self.assertIn("is not a readable property list", result.stderr)
 
 
@@ -226,6 +252,14 @@ class RecordedIconTest(IdentityTestCase):
         self.assertEqual(tools.count("/usr/bin/sips"), 4)
         after = tools[tools.index("/usr/bin/sips") + 4:]
         self.assertEqual(after, [])
+
+
+class SettingsTest(IdentityTestCase):
+    def test_a_very_long_version_is_judged_without_a_crash(self):
+        # Near the longest single argument Linux passes; std::regex overflowed the stack at 100,000.
+        result = self.build("--version", "1" * 120000 + "x")
+        self.assertRefusedCleanly(result, "Version must look like 1.0 or 1.2.3.")
+        self.assertEqual(result.stdout, "")
 
 
 class KeychainTest(IdentityTestCase):

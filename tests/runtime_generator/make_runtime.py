@@ -3,7 +3,7 @@
 
 No real runtime can be fetched on this machine, so tests, the demo and the
 benchmarks use these: an nwjs.app whose executables carry real Mach-O headers
-(arm64, x86_64 or both), an Info.plist (XML or binary), the framework with its
+(arm64, x86_64 or both), an Info.plist (XML, binary or the old text format), the framework with its
 Versions/Current links, nested helper apps, and optionally the download's zip
 (top folder nwjs-vVERSION-osx-ARCH/ holding nwjs.app and a licence file).
 
@@ -81,10 +81,28 @@ def write_fat(stream, archs, file_type, size):
         write_filler(stream, slice_size - len(header))
 
 
+TEXT_FORMAT = "text"
+
+
+def openstep_text(value, indent=""):
+    """The old text property-list format. It has strings only: booleans become YES and NO, as old runtimes had them."""
+    if isinstance(value, dict):
+        inner = indent + "\t"
+        entries = "".join("%s%s = %s;\n" % (inner, openstep_text(key), openstep_text(item, inner))
+                          for key, item in value.items())
+        return "{\n%s%s}" % (entries, indent)
+    if isinstance(value, bool):
+        return "YES" if value else "NO"
+    return '"%s"' % str(value).replace("\\", "\\\\").replace('"', '\\"')
+
+
 def write_plist(path, contents, plist_format):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as stream:
-        plistlib.dump(contents, stream, fmt=plist_format, sort_keys=False)
+        if plist_format == TEXT_FORMAT:
+            stream.write(("// Info.plist in the old text format\n" + openstep_text(contents) + "\n").encode())
+        else:
+            plistlib.dump(contents, stream, fmt=plist_format, sort_keys=False)
 
 
 def app_plist(executable, identifier, version):
@@ -183,7 +201,8 @@ def main():
     parser.add_argument("--into", required=True, help="folder that receives the runtime")
     parser.add_argument("--form", choices=("zip", "folder", "app"), default="zip")
     parser.add_argument("--arch", choices=("arm64", "x86_64", "universal"), default="arm64")
-    parser.add_argument("--plist", choices=("xml", "binary"), default="xml")
+    parser.add_argument("--plist", choices=("xml", "binary", TEXT_FORMAT), default="xml",
+                        help="format of every Info.plist; text is the old (OpenStep) text format")
     parser.add_argument("--version", default="0.115.0")
     parser.add_argument("--framework-mb", type=float, default=1.0, help="size of the framework binary")
     parser.add_argument("--resource-files", type=int, default=40, help="number of resource files in the framework")
@@ -191,7 +210,7 @@ def main():
 
     archs = ["x86_64", "arm64"] if options.arch == "universal" else [options.arch]
     arch_name = {"arm64": "arm64", "x86_64": "x64", "universal": "universal"}[options.arch]
-    plist_format = plistlib.FMT_XML if options.plist == "xml" else plistlib.FMT_BINARY
+    plist_format = {"xml": plistlib.FMT_XML, "binary": plistlib.FMT_BINARY, TEXT_FORMAT: TEXT_FORMAT}[options.plist]
     top = os.path.join(os.path.abspath(options.into), "nwjs-v%s-osx-%s" % (options.version, arch_name))
     if os.path.lexists(top):
         sys.exit("%s already exists" % top)
