@@ -10,8 +10,8 @@ before(async () => {
 });
 after(() => browser.close());
 
-const withApp = async (options, body) => {
-  const app = await openApp(browser, options);
+const withApp = async (options, body, inBrowser = browser) => {
+  const app = await openApp(inBrowser, options);
   try {
     await app.page.waitForLoadState('load');
     await body(app);
@@ -127,15 +127,7 @@ describe('hidden scrollbars', { concurrency: 4 }, () => {
     visibleScrollbars = await launchBrowser({ scrollbars: true });
   });
   after(() => visibleScrollbars.close());
-  const withScrollbars = async (options, body) => {
-    const app = await openApp(visibleScrollbars, options);
-    try {
-      await app.page.waitForLoadState('load');
-      await body(app);
-    } finally {
-      await app.close();
-    }
-  };
+  const withScrollbars = (options, body) => withApp(options, body, visibleScrollbars);
   const page = html(
     '<div id="panel" style="height:100px;width:200px;overflow-y:scroll"><div style="height:500px"></div></div>' +
       '<div style="height:3000px"></div>',
