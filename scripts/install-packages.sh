@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config python3 zip unzip
-  libarchive-dev nlohmann-json3-dev libplist-dev libpng-dev
+  libarchive-dev nlohmann-json3-dev libplist-dev libpng-dev libdeflate-dev
   libssl-dev libgtest-dev libgmock-dev
   llvm-14 clang icnsutils
   7zip dmg2img
