@@ -34,8 +34,12 @@ class OrderedJobs {
   }
 
   /// One job per core, and one more so that a core is not idle while the
-  /// oldest result is being written.
-  static std::size_t inFlight() { return std::max(2u, std::thread::hardware_concurrency()) + 1; }
+  /// oldest result is being written. (Counted once: the C library reads the
+  /// count from a file each time.)
+  static std::size_t inFlight() {
+    static const std::size_t count = std::max(2u, std::thread::hardware_concurrency()) + 1;
+    return count;
+  }
 
  private:
   void push(std::launch policy, std::function<Result()> job) {

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <sstream>
 
 #include "file_status.h"
+#include "mixed_bytes.h"
 #include "process_run.h"
 #include "temp_folder.h"
 
@@ -197,6 +199,40 @@ TEST(DittoCreate, LeavesNoArchiveWhenItFails) {
   std::vector<fs::path> left;
   for (const auto& entry : fs::recursive_directory_iterator(folder.path())) left.push_back(entry.path());
   EXPECT_EQ(left.size(), 3u) << "only Demo.app, its file and its pipe should remain";
+}
+
+// Files are deflated in pieces on several threads: pieces finishing out of
+// order, or joined wrongly, would show in the readers' checksums.
+TEST(DittoCreate, FilesOfManyPiecesReadBackWholeInIndependentReaders) {
+  TempFolder folder;
+  const auto contents = folder / "Big.app/Contents";
+  const std::map<std::string, std::string> files = {
+      {"Frameworks/K", mixedBytes(5'500'000)}, {"exactly-two-pieces", std::string(2 << 20, 'z')},
+      {"small", "small"}, {"empty", ""}};
+  for (const auto& [name, data] : files) writeFile(contents / name, data);
+  ASSERT_EQ(create(folder / "Big.app", folder / "Big.zip").status, 0);
+  for (const std::vector<std::string>& check : {std::vector<std::string>{HOSTTOOLS_TEST_UNZIP, "-tq"},
+                                                 std::vector<std::string>{HOSTTOOLS_TEST_7ZZ, "t"}}) {
+    auto command = check;
+    command.push_back((folder / "Big.zip").string());
+    const auto tested = runProcess(command);
+    EXPECT_EQ(tested.status, 0) << tested.out << tested.err;
+  }
+  ASSERT_EQ(runProcess({HOSTTOOLS_TEST_UNZIP, "-q", (folder / "Big.zip").string(), "-d", (folder / "out").string()}).status, 0);
+  for (const auto& [name, data] : files) EXPECT_TRUE(readFile(folder / "out/Big.app/Contents" / name) == data) << name;
+}
+
+TEST(DittoCreate, MoreMembersThanTheClassicEndRecordCountsAllReadBack) {
+  TempFolder folder;
+  for (int index = 0; index < 65'600; ++index)
+    writeFile(folder / "Many.app" / std::to_string(index % 70) / std::to_string(index), "");
+  ASSERT_EQ(create(folder / "Many.app", folder / "Many.zip").status, 0);
+  const auto counted = runProcess({HOSTTOOLS_TEST_PYTHON, "-c",
+                                   "import sys, zipfile; print(len(zipfile.ZipFile(sys.argv[1]).namelist()))",
+                                   (folder / "Many.zip").string()});
+  EXPECT_EQ(counted.out, "65671\n") << counted.err;  // the top folder, 70 folders, the files
+  const auto tested = runProcess({HOSTTOOLS_TEST_UNZIP, "-tq", (folder / "Many.zip").string()});
+  EXPECT_EQ(tested.status, 0) << tested.out << tested.err;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "file_status.h"
+#include "mixed_bytes.h"
 #include "process_run.h"
 #include "temp_folder.h"
 
@@ -20,17 +21,6 @@ namespace fs = std::filesystem;
 ProcessResult createImage(const std::string& volume, const fs::path& source, const fs::path& image) {
   return runTool("hdiutil", {"create", "-volname", volume, "-srcfolder", source.string(), "-ov", "-format", "UDZO",
                              image.string()});
-}
-
-/// Bytes that compress in parts only, so chunks of both kinds appear.
-std::string mixedBytes(std::size_t size) {
-  std::string bytes(size, '\0');
-  std::uint32_t state = 12345;
-  for (std::size_t at = 0; at < size; ++at) {
-    state = state * 1103515245 + 12345;
-    bytes[at] = (at / 300000) % 2 ? static_cast<char>('a' + at % 7) : static_cast<char>(state >> 24);
-  }
-  return bytes;
 }
 
 /// An app with what bundles hold: nested folders, an executable, a private
