@@ -5,12 +5,15 @@
 #include "tool_root.h"
 #include "utf8.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <system_error>
 #include <unistd.h>
@@ -104,34 +107,66 @@ pid_t spawnWithSharedPipe(const std::string& executable, const std::vector<std::
 // How long a tool may take to end after a stop before it is killed outright.
 constexpr auto stopGrace = std::chrono::seconds(3);
 
-// Waits until `fd` can be read. Once a stop was requested, a tool group that
-// still holds the pipe open after the grace period is killed, so that a tool
-// which ignores the stop cannot keep the build from ending.
-void awaitReadable(int fd, pid_t child) {
-    std::optional<std::chrono::steady_clock::time_point> stopSeen;
+// Once a stop was requested, a tool group that still holds the pipe open
+// after the grace period is killed, so that a tool which ignores the stop
+// cannot keep the build from ending.
+class StopEnforcer {
+public:
+    explicit StopEnforcer(pid_t child) : child_(child) {}
+    void check() {
+        if (!interruptionRequested()) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (!stopping_) stopSeen_ = now;
+        stopping_ = true;
+        if (now - stopSeen_ >= stopGrace) kill(-child_, SIGKILL);
+    }
+
+private:
+    pid_t child_;
+    bool stopping_ = false;
+    std::chrono::steady_clock::time_point stopSeen_;
+};
+
+void awaitReadable(int fd, StopEnforcer& stop) {
     for (;;) {
         pollfd entry{fd, POLLIN, 0};
         if (::poll(&entry, 1, 200) > 0) return;
-        if (!interruptionRequested()) continue;
-        const auto now = std::chrono::steady_clock::now();
-        if (!stopSeen) stopSeen = now;
-        if (now - *stopSeen >= stopGrace) kill(-child, SIGKILL);
+        stop.check();
     }
 }
 
+// Large outputs grow into memory that the kernel may back with huge pages:
+// a page fault for every 4 KiB of a 100 MB result costs more than the copy.
+void reserveLarge(std::string& output, std::size_t capacity) {
+    std::string bigger;
+    bigger.reserve(capacity);
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto start = (reinterpret_cast<std::uintptr_t>(bigger.data()) + page - 1) & ~(page - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(bigger.data()) + capacity) & ~(page - 1);
+    if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+    bigger.append(output);
+    output.swap(bigger);
+}
+
+// The pipe is read without blocking, straight into the result, and waited on
+// only when it is empty: a tool that prints a lot costs little more than its
+// bytes.
+constexpr std::size_t readSize = 1 << 20;
+
 std::string readToEnd(int fd, pid_t child) {
     std::string output;
-    char buffer[65536];
+    StopEnforcer stop(child);
     for (;;) {
-        awaitReadable(fd, child);
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count > 0) {
-            output.append(buffer, static_cast<std::size_t>(count));
-        } else if (count == 0) {
-            return output;
-        } else if (errno != EINTR) {
-            throw std::system_error(errno, std::generic_category(), "Could not read tool output");
-        }
+        stop.check();
+        const std::size_t length = output.size();
+        if (output.capacity() < length + readSize) reserveLarge(output, std::max(2 * output.capacity(), length + readSize));
+        output.resize(length + readSize);
+        const ssize_t count = ::read(fd, output.data() + length, readSize);
+        output.resize(length + static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+        if (count == 0) return output;
+        if (count > 0) continue;
+        if (errno == EAGAIN) awaitReadable(fd, stop);
+        else if (errno != EINTR) throw std::system_error(errno, std::generic_category(), "Could not read tool output");
     }
 }
 
@@ -154,6 +189,9 @@ std::string run(const std::string& tool, const std::vector<std::string>& argumen
         throw std::system_error(errno, std::generic_category(), "Could not create a pipe");
     FileDescriptor readEnd(ends[0]);
     FileDescriptor writeEnd(ends[1]);
+    // A larger pipe lets a talkative tool write on while the output is copied.
+    fcntl(readEnd.get(), F_SETPIPE_SZ, static_cast<int>(readSize));
+    fcntl(readEnd.get(), F_SETFL, O_NONBLOCK);
     const pid_t child = spawnWithSharedPipe(executable, arguments, currentDirectory, writeEnd.get());
     setRunningChild(child);
     writeEnd.close();

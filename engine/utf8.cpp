@@ -1,5 +1,8 @@
 #include "utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace bundlekiln {
 namespace {
 
@@ -25,11 +28,23 @@ Sequence sequenceFor(unsigned char lead) {
     return {0, 0, 0};
 }
 
+// Tool output is mostly ASCII: eight bytes at a time pass when none has its
+// top bit set.
+bool isAsciiWord(std::string_view bytes, std::size_t index) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes.data() + index, sizeof word);
+    return (word & 0x8080808080808080ull) == 0;
+}
+
 } // namespace
 
 bool isValidUTF8(std::string_view bytes) {
     std::size_t index = 0;
     while (index < bytes.size()) {
+        if (index + 8 <= bytes.size() && isAsciiWord(bytes, index)) {
+            index += 8;
+            continue;
+        }
         const auto lead = static_cast<unsigned char>(bytes[index]);
         const Sequence sequence = sequenceFor(lead);
         if (sequence.length == 0 || index + sequence.length > bytes.size()) return false;
