@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Builds the program and runs the benchmarks, each printing its own figures.
+# Builds the program and runs the benchmark suite, which prints its tables.
+# Not part of the tests. Options: --runs N (default 3), --only PART.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh >/dev/null
-python3 bench/demo_build.py "$@"
-python3 bench/dmg_creation.py
-build/bench/bench_signing_list
+python3 bench/suite.py "$@"

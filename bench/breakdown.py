@@ -1,0 +1,44 @@
+"""Where one realistic build spends its time: inside each tool run, and in the engine's own work."""
+
+import collections
+import os
+import shutil
+import subprocess
+
+from measure import BUILD, TOOL_ROOT, make_runtime, timed_build
+
+CLOCK = os.path.join(BUILD, "bench/bench_tool_clock")
+
+
+def clock_root(folder):
+    """A tool root with the timing wrapper under every path of the stand-in root."""
+    for current, _, names in os.walk(TOOL_ROOT):
+        for name in names:
+            relative = os.path.relpath(os.path.join(current, name), TOOL_ROOT)
+            os.makedirs(os.path.join(folder, os.path.dirname(relative)), exist_ok=True)
+            os.symlink(CLOCK, os.path.join(folder, relative))
+    return folder
+
+
+def run(scratch, project, runtime=None):
+    runtime = runtime or make_runtime(os.path.join(scratch, "runtime-breakdown"), 100)
+    root = clock_root(os.path.join(scratch, "clock-root"))
+    log = os.path.join(scratch, "tool-times.log")
+    env = dict(os.environ, BUNDLEKILN_TOOL_ROOT=root, BENCH_CLOCK_ROOT=root, BENCH_REAL_TOOL_ROOT=TOOL_ROOT,
+               BENCH_TOOL_LOG=log)
+    total, _ = timed_build(project, runtime, scratch, "--zip", "--dmg", env=env)
+    times = collections.OrderedDict()
+    with open(log) as lines:
+        for line in lines:
+            tool, seconds = line.rsplit(" ", 1)
+            times.setdefault(tool, [0, 0.0])
+            times[tool][0] += 1
+            times[tool][1] += float(seconds)
+    os.remove(log)
+    shutil.rmtree(root)
+    print("Per-step breakdown: realistic --zip --dmg build from .zip, %.2f s" % total)
+    print("%-22s %5s %8s %7s" % ("", "runs", "s", "share"))
+    for tool, (count, seconds) in times.items():
+        print("%-22s %5d %8.2f %6.1f%%" % (tool, count, seconds, 100 * seconds / total))
+    own = total - sum(seconds for _, seconds in times.values())
+    print("%-22s %5s %8.2f %6.1f%%   (target <= 5 %%)" % ("engine's own work", "", own, 100 * own / total))
