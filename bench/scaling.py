@@ -7,7 +7,7 @@ from measure import make_project, make_runtime, median, timed_build
 
 
 def run(scratch, project, runs):
-    print("Scaling: project size (ad-hoc build from the 10 % .app, medians of %d)" % runs)
+    print("Scaling: project size (ad-hoc build from the 10 %% .app, medians of %d)" % runs)
     print("%-12s %8s %9s %12s" % ("files", "build s", "peak MiB", "ms per file"))
     app = make_runtime(os.path.join(scratch, "runtime-scaling"), 10, "app")
     base = None
