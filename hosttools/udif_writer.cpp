@@ -1,14 +1,13 @@
 #include "udif_writer.h"
 
 #include <libdeflate.h>
-#include <unistd.h>
 #include <zlib.h>
 
-#include <cerrno>
 #include <memory>
 #include <random>
 
 #include "tool_failure.h"
+#include "write_all.h"
 
 namespace hosttools {
 namespace {
@@ -97,13 +96,7 @@ void UdifWriter::store(StoredChunk& chunk) {
 void UdifWriter::writeOut(const std::uint8_t* data, std::size_t size) {
   dataCrc_ = crc(dataCrc_, data, size);
   written_ += size;
-  while (size > 0) {
-    const ssize_t count = ::write(fd_, data, size);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) throwErrno("Could not write", what_);
-    data += count;
-    size -= static_cast<std::size_t>(count);
-  }
+  writeAll(fd_, std::string_view(reinterpret_cast<const char*>(data), size), what_);
 }
 
 void UdifWriter::finish() {

@@ -12,6 +12,7 @@
 #include "little_endian.h"
 #include "tool_failure.h"
 #include "unique_fd.h"
+#include "write_all.h"
 
 namespace hosttools {
 namespace {
@@ -191,15 +192,7 @@ void ZipWriter::patchLocalHeader(const Member& member) {
 }
 
 void ZipWriter::writeOut(const Bytes& bytes) {
-  const std::uint8_t* data = bytes.data();
-  std::size_t size = bytes.size();
-  while (size > 0) {
-    const ssize_t count = ::write(fd_, data, size);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) throwErrno("Could not write", what_);
-    data += count;
-    size -= static_cast<std::size_t>(count);
-  }
+  writeAll(fd_, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), what_);
   written_ += bytes.size();
 }
 
