@@ -5,14 +5,14 @@
 #include "form_rules.h"
 #include "kilnsmith.h"
 #include "project_selection.h"
+#include "ui_self_test.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
 #include <QPushButton>
-
-#include <algorithm>
 
 namespace bundlekiln::app {
 namespace {
@@ -21,8 +21,8 @@ constexpr const char* initialStatus = "Drop an HTML file or project folder to be
 constexpr const char* waitMessage = "Please wait for the current build or download to finish.";
 
 SettingsStore storeFor(const std::vector<std::string>& arguments) {
-    const bool selfTest = std::find(arguments.begin(), arguments.end(), "--self-test-ui") != arguments.end();
-    return SettingsStore::forSuite(selfTest ? AppDelegate::selfTestSuite : AppDelegate::standardSuite);
+    return SettingsStore::forSuite(selfTestRequested(arguments) ? AppDelegate::selfTestSuite
+                                                                : AppDelegate::standardSuite);
 }
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
@@ -31,10 +31,14 @@ QString qt(const std::string& text) { return QString::fromStdString(text); }
 
 AppDelegate::AppDelegate(const std::vector<std::string>& arguments, DesktopServices services)
     : arch(new QComboBox), status(new QLabel(initialStatus)), buildButton(new QPushButton("Build Mac App")),
-      downloadButton(new QPushButton), defaults(storeFor(arguments)), services_(std::move(services)) {
+      downloadButton(new QPushButton), defaults(storeFor(arguments)), arguments_(arguments),
+      services_(std::move(services)), network_(new QNetworkAccessManager(this)) {
     // The title names latestVersion, which is only set once the initializers have run.
     downloadButton->setText(qt("Get cached / download NW.js " + latestVersion));
     status->setWordWrap(true);
+    connect(buildButton, &QPushButton::clicked, this, [this] { build(); });
+    connect(downloadButton, &QPushButton::clicked, this, [this] { downloadRuntime(); });
+    connect(arch, &QComboBox::activated, this, [this] { architectureChanged(); });
 }
 
 // The controls made before the window exist on their own until the window

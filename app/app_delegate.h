@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app_window.h"
+#include "build_options.h"
 #include "control_table.h"
 #include "desktop_services.h"
 #include "form_settings.h"
@@ -10,6 +11,7 @@
 #include <QPointer>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -21,15 +23,18 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QNetworkAccessManager;
 class QPushButton;
 
 namespace bundlekiln::app {
 
 /// The desktop front end: builds the one window, restores every control from
 /// the settings store and saves them back, keeps the rules between the
-/// checkboxes, and takes the project by panel or drop. It holds no build
-/// logic: projects are validated by the engine. Everything runs on the main
-/// thread.
+/// checkboxes, takes the project by panel or drop, runs builds and runtime
+/// downloads in the background, and tests itself on request. It holds no
+/// build logic: the engine validates and builds. It lives on the main thread;
+/// background work reaches it only through posts to the main thread that hold
+/// it weakly.
 class AppDelegate : public QObject {
 public:
     /// The settings suite of normal runs, and the one used when the arguments
@@ -54,7 +59,8 @@ public:
     /// True while a build or a download runs.
     bool active = false;
 
-    /// Builds, restores and shows the window.
+    /// Builds, restores and shows the window; in self-test mode also marks the
+    /// stages and schedules the test.
     void applicationDidFinishLaunching();
     /// A request to quit: refused while busy, otherwise saves and agrees.
     bool applicationShouldTerminate();
@@ -70,6 +76,22 @@ public:
     /// project, name, version and bundle identifier and saves; otherwise shows
     /// the reason and changes nothing.
     void selectProject(const std::filesystem::path& project);
+
+    /// The build button's action: refuses an incomplete form with its reason,
+    /// otherwise saves, goes busy and builds a copy of the form's record in the
+    /// background, with each progress message in the status line.
+    void build();
+    /// Busy disables the build button, the download button and the architecture pop-up.
+    void setBusy(bool busy);
+
+    /// The cache file of `latestVersion` for the selected architecture.
+    std::filesystem::path cacheURL() const;
+    /// The download button's action: takes the cached runtime, or downloads,
+    /// tests and caches it while busy.
+    void downloadRuntime();
+    /// The pop-up's action: the runtime field shows the new architecture's
+    /// cached runtime, or nothing; saved at once.
+    void architectureChanged();
 
     bool on(const std::string& key) const;
     void updateControls();
@@ -88,6 +110,14 @@ private:
     void check(QBoxLayout* stack, const CheckRow& spec);
     void architecture(QBoxLayout* stack, const ArchitectureRow& spec);
     void centreAndShow();
+    void scheduleSelfTest();
+
+    static void buildInBackground(const BuildOptions& options, QPointer<AppDelegate> delegate,
+                                  std::function<void(const std::filesystem::path&)> reveal);
+    void buildSucceeded(const std::filesystem::path& app);
+    void downloadSucceeded(const std::filesystem::path& cacheFile);
+    /// Leaves the busy state and shows the failure.
+    void endBusyWith(const std::string& failure);
 
     std::optional<std::filesystem::path> panel(bool files, bool directories = false,
                                                std::vector<std::string> types = {});
@@ -100,7 +130,9 @@ private:
     void setCheckStates(const CheckStates& states);
     FormValues form() const;
 
+    const std::vector<std::string> arguments_;
     DesktopServices services_;
+    QNetworkAccessManager* network_;
 };
 
 } // namespace bundlekiln::app

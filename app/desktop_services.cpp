@@ -1,15 +1,55 @@
 #include "desktop_services.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QProcess>
 #include <QStandardPaths>
+#include <QUrl>
+
+#ifndef __APPLE__
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#endif
 
 namespace bundlekiln::app {
+namespace {
+
+QUrl fileUrl(const std::filesystem::path& path) { return QUrl::fromLocalFile(QString::fromStdString(path.string())); }
+
+#ifdef __APPLE__
+void revealItem(const std::filesystem::path& item) {
+    QProcess::startDetached("/usr/bin/open", {"-R", QString::fromStdString(item.string())});
+}
+#else
+// Opening the folder shows the item, if not selected; it is what every
+// desktop without the file-manager interface below still offers.
+void openContainingFolder(const std::filesystem::path& item) { QDesktopServices::openUrl(fileUrl(item.parent_path())); }
+
+// The freedesktop file-manager interface selects the item. The call is
+// asynchronous, so a slow or missing file manager never holds up the window.
+void revealItem(const std::filesystem::path& item) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return openContainingFolder(item);
+    QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+                                                       "org.freedesktop.FileManager1", "ShowItems");
+    call << QStringList{fileUrl(item).toString()} << QString();
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), QCoreApplication::instance());
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [item](QDBusPendingCallWatcher* finished) {
+        if (finished->isError()) openContainingFolder(item);
+        finished->deleteLater();
+    });
+}
+#endif
+
+} // namespace
 
 DesktopServices platformServices() {
     return {
         [](const PanelRequest& request) { return runOpenPanel(request, QApplication::activeWindow()); },
         [] { QApplication::beep(); },
         QStandardPaths::writableLocation(QStandardPaths::DownloadLocation).toStdString(),
+        revealItem,
     };
 }
 

@@ -17,10 +17,13 @@ struct DesktopServices {
     std::function<void()> beep;
     /// The user's Downloads folder.
     std::filesystem::path downloadsFolder;
+    /// Shows `item` selected in a file manager window. Never fails: a desktop
+    /// without a file manager simply shows nothing.
+    std::function<void(const std::filesystem::path& item)> reveal;
 };
 
-/// The real desktop: modal panels over the active window, the platform's beep
-/// and its Downloads folder.
+/// The real desktop: modal panels over the active window, the platform's beep,
+/// its Downloads folder and its file manager.
 DesktopServices platformServices();
 
 } // namespace bundlekiln::app

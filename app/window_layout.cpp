@@ -4,6 +4,7 @@
 
 #include "drop_view.h"
 #include "form_rules.h"
+#include "ui_self_test.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -64,12 +66,16 @@ int popUpIndex(std::int64_t stored) {
 } // namespace
 
 void AppDelegate::applicationDidFinishLaunching() {
+    const bool selfTest = selfTestRequested(arguments_);
+    if (selfTest) markStage("started");
     buildWindow();
     CheckStates states = checkStates();
     resolveFrameOptions(states);
     setCheckStates(states);
     updateControls();
+    if (selfTest) markStage("layout built");
     centreAndShow();
+    if (selfTest) scheduleSelfTest();
 }
 
 void AppDelegate::buildWindow() {
@@ -204,6 +210,15 @@ void AppDelegate::centreAndShow() {
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+// A second after the window is shown, so that it has been laid out and drawn
+// as a person would first see it. The delegate is the timer's context: a
+// delegate that is gone runs no test.
+void AppDelegate::scheduleSelfTest() {
+    QTimer::singleShot(1000, this, [this, image = std::filesystem::path(arguments_.back())] {
+        if (formStack) runSelfTest(*this, *formStack, image);
+    });
 }
 
 } // namespace bundlekiln::app

@@ -1,7 +1,8 @@
 #include "command_line.h"
 
+#include "whole_number.h"
+
 #include <algorithm>
-#include <charconv>
 
 namespace bundlekiln::cli {
 
@@ -15,19 +16,7 @@ std::optional<std::string> optionValue(const Arguments& arguments, const std::st
     return *std::next(found);
 }
 
-std::int64_t strictInteger(const std::string& text) {
-    std::string_view digits = text;
-    const bool negative = digits.starts_with('-');
-    if (negative || digits.starts_with('+')) digits.remove_prefix(1);
-    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return 0;
-    // Parsed with its sign so that the most negative 64-bit value fits.
-    const std::string signedDigits = (negative ? "-" : "") + std::string(digits);
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(signedDigits.data(), signedDigits.data() + signedDigits.size(), value);
-    if (error != std::errc() || end != signedDigits.data() + signedDigits.size()) return 0;
-    return value;
-}
+std::int64_t strictInteger(const std::string& text) { return wholeNumber(text).value_or(0); }
 
 std::filesystem::path absolutePath(const std::string& text) {
     std::string path = std::filesystem::absolute(text.empty() ? "." : text).lexically_normal().string();

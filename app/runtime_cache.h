@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QUrl>
+
+#include <filesystem>
+#include <string>
+
+namespace bundlekiln::app {
+
+/// The per-user runtime cache: "Bundlekiln" in the platform's application-data
+/// folder (on Linux XDG_DATA_HOME, or ~/.local/share). Not created here.
+std::filesystem::path runtimeCacheFolder();
+
+/// "nwjs-v" + version + "-osx-" + architecture + ".zip", the name of the
+/// runtime archive both in the cache and on the download server.
+std::string runtimeArchiveName(const std::string& version, const std::string& architecture);
+
+/// The download server: BUNDLEKILN_NWJS_BASE_URL when set (tests point it at
+/// a loopback server), otherwise the NW.js project's own.
+std::string downloadServer();
+
+/// Server + "/v" + version + "/" + archive name.
+QUrl runtimeDownloadAddress(const std::string& version, const std::string& archiveName);
+
+/// The failure of a download that brought no HTTP answer in the 200s.
+inline constexpr const char* downloadFailedMessage =
+    "The runtime download failed. Try again or choose an existing ZIP.";
+
+} // namespace bundlekiln::app
