@@ -1,0 +1,217 @@
+// The build button: the form's refusals, a build in the background with its
+// progress, busy state, result and reveal, and quitting around it.
+#include "delegate_fixture.h"
+
+#include "kilnsmith.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <iostream>
+
+namespace bundlekiln::app::testing {
+namespace {
+
+using bundlekiln::testing::writeFile;
+
+constexpr const char* waitMessage = "Please wait for the current build or download to finish.";
+
+class BuildAction : public DelegateTest {
+protected:
+    void fill(const std::map<std::string, std::string>& texts) {
+        for (const auto& [key, text] : texts) delegate->fields.at(key)->setText(QString::fromStdString(text));
+    }
+    // A form that the window accepts; the runtime is only generated when a test builds for real.
+    void fillComplete(const std::filesystem::path& runtime = "/no/runtime.zip") {
+        writeFile(folder / "site/index.html", "<p>hello</p>");
+        fill({{"project", (folder / "site").string()}, {"runtime", runtime.string()},
+              {"output", (folder / "out").string()}, {"name", "Window App"}, {"bundle", "com.local.windowapp"}});
+        std::filesystem::create_directories(folder / "out");
+    }
+    std::string status() const { return delegate->status->text().toStdString(); }
+    bool waitForIdle() { return waitUntil([this] { return !delegate->active; }); }
+
+    std::unique_ptr<AppDelegate> delegate = launch();
+};
+
+struct Refusal {
+    std::string name;
+    std::function<void(AppDelegate&)> edit;
+    std::string sentence;
+};
+
+TEST_F(BuildAction, AnIncompleteFormIsRefusedInOrderWithNothingSavedAndNothingLocked) {
+    const std::string completeness = "Choose the project, matching NW.js runtime, and output folder first.";
+    const std::string size = "Width and height must be whole numbers.";
+    const auto set = [](const std::string& key, const std::string& text) {
+        return [key, text](AppDelegate& window) { window.fields.at(key)->setText(QString::fromStdString(text)); };
+    };
+    const auto on = [](const std::string& key) {
+        return [key](AppDelegate& window) { window.checks.at(key)->setChecked(true); };
+    };
+    const std::vector<Refusal> refusals = {
+        {"blank output", set("output", "  "), completeness},
+        {"no runtime and a bad width",
+         [&](AppDelegate& window) {
+             set("runtime", "")(window);
+             set("width", "800px")(window);
+         },
+         completeness},
+        {"800px", set("width", "800px"), size},
+        {"800.0", set("width", "800.0"), size},
+        {"empty width", set("width", ""), size},
+        {"a blank inside the height", set("height", "7 00"), size},
+        {"signing without identity", on("sign"), "Enter your Developer ID Application identity."},
+        {"notarizing without profile",
+         [&](AppDelegate& window) {
+             on("sign")(window);
+             on("notary")(window);
+             set("identity", "Developer ID Application: Me")(window);
+         },
+         "Enter your existing notarytool Keychain profile name."},
+    };
+    for (const Refusal& refusal : refusals) {
+        SCOPED_TRACE(refusal.name);
+        delegate = launch();
+        fillComplete();
+        refusal.edit(*delegate);
+        const int beepsBefore = beeps;
+        const std::set<QWidget*> disabledBefore = disabledControls(*delegate);
+        delegate->buildButton->click();
+        EXPECT_EQ(status(), "Error: " + refusal.sentence);
+        EXPECT_EQ(beeps, beepsBefore + 1);
+        EXPECT_FALSE(delegate->active);
+        EXPECT_EQ(disabledControls(*delegate), disabledBefore);
+        EXPECT_FALSE(std::filesystem::exists(delegate->defaults.file()));
+    }
+}
+
+// Records the status line as it stands before each update posted to the main
+// thread, which is where every progress message arrives.
+class StatusRecorder : public QObject {
+public:
+    explicit StatusRecorder(const QLabel& status) : status_(status) { QCoreApplication::instance()->installEventFilter(this); }
+    ~StatusRecorder() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+    std::vector<std::string> seen() const {
+        std::vector<std::string> all = seen_;
+        record(all, status_.text().toStdString());
+        return all;
+    }
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override {
+        if (receiver == QCoreApplication::instance() && event->type() == QEvent::MetaCall)
+            record(seen_, status_.text().toStdString());
+        return false;
+    }
+
+private:
+    static void record(std::vector<std::string>& into, const std::string& text) {
+        if (into.empty() || into.back() != text) into.push_back(text);
+    }
+
+    const QLabel& status_;
+    std::vector<std::string> seen_;
+};
+
+// What the engine itself reports for the same build into another folder.
+std::vector<std::string> engineMessages(const BuildOptions& options) {
+    std::vector<std::string> messages;
+    Kilnsmith engine;
+    engine.report = [&](const std::string& message) { messages.push_back(message); };
+    engine.build(options);
+    return messages;
+}
+
+TEST_F(BuildAction, BuildsInTheBackgroundWithEveryProgressMessageInOrderThenRevealsTheApp) {
+    fillComplete(makeRuntime(folder / "runtime", {"--framework-mb", "2"}));
+    click(*delegate, "auto");
+    fill({{"width", " 800 "}});
+    const std::filesystem::path app = folder / "out/Window App.app";
+    BuildOptions elsewhere(folder / "site", delegate->fields.at("runtime")->text().toStdString(), folder / "other",
+                           "Window App", "1.0.0", "com.local.windowapp", std::nullopt, false);
+    std::filesystem::create_directories(folder / "other");
+    std::vector<std::string> expected;
+    for (const std::string& message : engineMessages(elsewhere))
+        expected.push_back(message.starts_with("Finished: ") ? "Finished: " + app.string() : message);
+    expected.push_back("\u2713 Built Window App.app");
+
+    const std::set<QWidget*> idle = disabledControls(*delegate);
+    const StatusRecorder recorder(*delegate->status);
+    delegate->buildButton->click();
+    EXPECT_TRUE(delegate->active);
+    std::set<QWidget*> busy = idle;
+    busy.merge(busyControls(*delegate));
+    EXPECT_EQ(disabledControls(*delegate), busy);
+    EXPECT_EQ(SettingsStore(delegate->defaults.file()).string("final.width"), " 800 ");
+    delegate->buildButton->click(); // disabled: no second build
+    EXPECT_FALSE(delegate->applicationShouldTerminate());
+    EXPECT_EQ(status(), waitMessage);
+    ASSERT_TRUE(waitForIdle());
+
+    std::vector<std::string> seen = recorder.seen();
+    std::erase(seen, std::string(waitMessage));
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(disabledControls(*delegate), idle);
+    EXPECT_EQ(revealed, std::vector<std::filesystem::path>{app});
+    EXPECT_TRUE(std::filesystem::is_regular_file(app / "Contents/Info.plist"));
+    EXPECT_EQ(beeps, 0);
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(status(), "\u2713 Built Window App.app");
+}
+
+TEST_F(BuildAction, AnEngineFailureEndsTheBusyStateAndQuittingThenSaves) {
+    fillComplete();
+    // Notarizing with signing off, set from code past the checkbox rule: the
+    // identity typed in is not used, so the engine refuses.
+    delegate->checks.at("notary")->setChecked(true);
+    fill({{"identity", "Developer ID Application: Ignored"}, {"profile", "team"}});
+    const std::set<QWidget*> idle = disabledControls(*delegate);
+    delegate->buildButton->click();
+    EXPECT_TRUE(delegate->active);
+    EXPECT_FALSE(delegate->applicationShouldTerminate());
+    EXPECT_EQ(status(), waitMessage);
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ(status(), "Error: Notarization requires a Developer ID signing identity.");
+    EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(disabledControls(*delegate), idle);
+    EXPECT_TRUE(revealed.empty());
+    fill({{"name", "Typed After"}});
+    EXPECT_TRUE(delegate->applicationShouldTerminate());
+    EXPECT_EQ(SettingsStore(delegate->defaults.file()).string("final.name"), "Typed After");
+}
+
+// The main thread's longest stall while a build of a realistic-size runtime
+// runs: a 5 ms timer records how late it fires.
+TEST_F(BuildAction, TheWindowStaysResponsiveDuringABuild) {
+    fillComplete(makeRuntime(folder / "runtime", {"--framework-mb", "100", "--resource-files", "2500"}));
+    QElapsedTimer clock;
+    qint64 last = 0, longest = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    clock.start();
+    ticker.start(5);
+    delegate->buildButton->click();
+    ASSERT_TRUE(waitForIdle());
+    ticker.stop();
+    EXPECT_EQ(status(), "\u2713 Built Window App.app");
+    std::cout << "Longest main-thread stall during a " << clock.elapsed() << " ms build: " << longest - 5
+              << " ms (target: under 50 ms)\n";
+    // Generous against a loaded machine, yet far below a build on the main thread.
+    EXPECT_LT(longest, 250);
+}
+
+} // namespace
+} // namespace bundlekiln::app::testing

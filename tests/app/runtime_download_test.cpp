@@ -1,0 +1,147 @@
+// The runtime download and cache, against a loopback server: the cache is
+// used without any network access, a good archive is tested and cached, and
+// every failure leaves the cache as it was and the window usable.
+#include "delegate_fixture.h"
+#include "loopback_server.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace bundlekiln::app::testing {
+namespace {
+
+using bundlekiln::testing::readFile;
+using bundlekiln::testing::writeFile;
+
+const std::string armArchive = "nwjs-v0.115.0-osx-arm64.zip";
+const std::string armPath = "/v0.115.0/" + armArchive;
+
+class RuntimeDownload : public DelegateTest {
+protected:
+    RuntimeDownload() { setenv("BUNDLEKILN_NWJS_BASE_URL", server.base().c_str(), 1); }
+    ~RuntimeDownload() override { unsetenv("BUNDLEKILN_NWJS_BASE_URL"); }
+
+    std::filesystem::path cache() const { return folder / "data/Bundlekiln"; }
+    std::string runtimeField() const { return delegate->fields.at("runtime")->text().toStdString(); }
+    std::string status() const { return delegate->status->text().toStdString(); }
+    QByteArray validZip() {
+        return QByteArray::fromStdString(readFile(makeRuntime(folder / "served", {"--framework-mb", "0.2"})));
+    }
+    // Starts the download and waits for its end, checking the busy state between.
+    void download() {
+        delegate->downloadButton->click();
+        EXPECT_TRUE(delegate->active);
+        EXPECT_EQ(disabledControls(*delegate), expectedBusy());
+        EXPECT_EQ(status(), "Downloading NW.js 0.115.0\u2026");
+        ASSERT_TRUE(waitUntil([this] { return !delegate->active; }));
+        EXPECT_EQ(disabledControls(*delegate), idle);
+    }
+    std::set<QWidget*> expectedBusy() const {
+        std::set<QWidget*> busy = idle;
+        busy.merge(busyControls(*delegate));
+        return busy;
+    }
+
+    LoopbackServer server;
+    std::unique_ptr<AppDelegate> delegate = launch();
+    const std::set<QWidget*> idle = disabledControls(*delegate);
+};
+
+TEST_F(RuntimeDownload, ACachedArchiveIsUsedWithoutAnyNetworkAccessOrBusyState) {
+    writeFile(cache() / armArchive, "cached");
+    delegate->downloadButton->click();
+    EXPECT_FALSE(delegate->active);
+    EXPECT_EQ(runtimeField(), (cache() / armArchive).string());
+    EXPECT_EQ(status(), "\u2713 Using cached NW.js 0.115.0");
+    EXPECT_EQ(SettingsStore(delegate->defaults.file()).string("final.runtime"), runtimeField());
+    waitUntil([] { return false; }, 200);
+    EXPECT_TRUE(server.requests.empty());
+}
+
+TEST_F(RuntimeDownload, AGoodArchiveBehindARedirectIsTestedCachedAndFillsTheField) {
+    const QByteArray zip = validZip();
+    server.answer(armPath, {302, {}, "Location: /mirror/runtime.zip\r\n", false});
+    server.answer("/mirror/runtime.zip", {200, zip, {}, false});
+    delegate->downloadButton->click();
+    // The pop-up is locked for the user; even a change from code does not move the file.
+    delegate->arch->setCurrentIndex(1);
+    ASSERT_TRUE(waitUntil([this] { return !delegate->active; }));
+    EXPECT_EQ(status(), "\u2713 Runtime cached");
+    EXPECT_EQ(server.requests, (std::vector<std::string>{armPath, "/mirror/runtime.zip"}));
+    EXPECT_EQ(std::vector<std::filesystem::path>(std::filesystem::directory_iterator(cache()), {}),
+              std::vector<std::filesystem::path>{cache() / armArchive});
+    EXPECT_EQ(readFile(cache() / armArchive), zip.toStdString());
+    EXPECT_EQ(runtimeField(), (cache() / armArchive).string());
+    EXPECT_EQ(SettingsStore(delegate->defaults.file()).string("final.runtime"), runtimeField());
+    EXPECT_EQ(beeps, 0);
+}
+
+struct Failure {
+    std::string name;
+    LoopbackServer::Answer answer;
+    std::function<void(const std::string& status)> expectStatus;
+};
+
+TEST_F(RuntimeDownload, EveryFailureSaysWhyAndLeavesTheCacheAndTheFormAsTheyWere) {
+    const auto sentence = [](const std::string& status) {
+        EXPECT_EQ(status, "Error: The runtime download failed. Try again or choose an existing ZIP.");
+    };
+    const auto reason = [](const std::string& status) {
+        EXPECT_TRUE(status.starts_with("Error: ") && status.size() > 10) << status;
+        EXPECT_EQ(status.find("The runtime download failed"), std::string::npos) << status;
+    };
+    const std::vector<Failure> failures = {
+        {"404", {404, "missing", {}, false}, sentence},
+        {"500", {500, "broken", {}, false}, sentence},
+        {"a body that is no zip", {200, "<html>not an archive</html>", {}, false},
+         [reason](const std::string& status) {
+             reason(status);
+             EXPECT_NE(status.find("zipfile"), std::string::npos) << status;
+         }},
+        {"a connection dropped halfway", {200, validZip(), {}, true}, reason},
+    };
+    delegate->fields.at("runtime")->setText("/chosen/by/hand.zip");
+    for (const Failure& failure : failures) {
+        SCOPED_TRACE(failure.name);
+        server.answer(armPath, failure.answer);
+        const int beepsBefore = beeps;
+        download();
+        failure.expectStatus(status());
+        EXPECT_EQ(beeps, beepsBefore + 1);
+        EXPECT_EQ(runtimeField(), "/chosen/by/hand.zip");
+        EXPECT_FALSE(std::filesystem::exists(cache() / armArchive));
+        // Not even the temporary file stays beside the cache.
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder / "data"))
+            EXPECT_TRUE(entry.is_directory()) << entry.path();
+    }
+    EXPECT_FALSE(std::filesystem::exists(delegate->defaults.file()));
+}
+
+TEST_F(RuntimeDownload, AnUnreachableServerIsATransferError) {
+    setenv("BUNDLEKILN_NWJS_BASE_URL", "http://127.0.0.1:9", 1);
+    download();
+    EXPECT_TRUE(status().starts_with("Error: ")) << status();
+    EXPECT_EQ(beeps, 1);
+    EXPECT_FALSE(std::filesystem::exists(cache() / armArchive));
+}
+
+TEST_F(RuntimeDownload, SwitchingTheArchitectureFollowsTheCacheAndSaves) {
+    const auto x64 = cache() / "nwjs-v0.115.0-osx-x64.zip";
+    writeFile(x64, "cached");
+    delegate->fields.at("runtime")->setText("/chosen/by/hand.zip");
+    delegate->arch->setCurrentIndex(1);
+    emit delegate->arch->activated(1);
+    EXPECT_EQ(runtimeField(), x64.string());
+    EXPECT_EQ(SettingsStore(delegate->defaults.file()).string("final.runtime"), x64.string());
+    EXPECT_EQ(SettingsStore(delegate->defaults.file()).integer("final.arch"), 1);
+    delegate->arch->setCurrentIndex(0);
+    emit delegate->arch->activated(0);
+    EXPECT_EQ(runtimeField(), "");
+    EXPECT_EQ(SettingsStore(delegate->defaults.file()).string("final.runtime"), "");
+    EXPECT_TRUE(server.requests.empty());
+}
+
+} // namespace
+} // namespace bundlekiln::app::testing
