@@ -132,6 +132,8 @@ private:
 
     const std::vector<std::string> arguments_;
     DesktopServices services_;
+    /// The one network session of the window's downloads; a child of the
+    /// delegate, so that a delegate that goes away takes its downloads along.
     QNetworkAccessManager* network_;
 };
 
