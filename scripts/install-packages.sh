@@ -7,7 +7,7 @@ packages=(
   g++ cmake make pkg-config python3 zip unzip
   libarchive-dev nlohmann-json3-dev libplist-dev libpng-dev libdeflate-dev
   libssl-dev libgtest-dev libgmock-dev
-  llvm-14 clang icnsutils
+  llvm-14 clang libclang-rt-14-dev icnsutils
   7zip dmg2img
   chromium
   qt6-base-dev xvfb xauth fonts-dejavu-core

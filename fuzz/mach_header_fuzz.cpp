@@ -1,0 +1,18 @@
+// A runtime's executable as the stand-in lipo reads it: its architectures,
+// or a refusal naming the file.
+#include "mach_header.h"
+#include "scratch_folder.h"
+#include "tool_failure.h"
+
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const fuzzing::ScratchFolder folder;
+    const auto executable = folder.path() / "nwjs";
+    fuzzing::writeBytes(executable, data, size);
+    try {
+        (void)hosttools::readArchitectures(executable);
+    } catch (const hosttools::ToolFailure&) {
+    }
+    return 0;
+}

@@ -1,0 +1,18 @@
+// An icon file as the user chooses it: its reported size, or a refusal.
+#include "png_size.h"
+#include "scratch_folder.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const fuzzing::ScratchFolder folder;
+    const auto image = folder.path() / "icon.png";
+    fuzzing::writeBytes(image, data, size);
+    if (const auto reported = bundlekiln::pngReportedSize(image)) {
+        if (!std::isfinite(reported->width) || !std::isfinite(reported->height)) std::abort();
+        if (reported->width < 0 || reported->height < 0) std::abort();
+    }
+    return 0;
+}
