@@ -41,6 +41,9 @@ def property_list():
          '// comment\n{\n  CFBundleName = nwjs;\n  "CFBundleIdentifier" = "io.nwjs.nwjs";\n'
          '  /* block */ Types = ( html, "h\\"tm", <0fa1 b2> );\n  Empty = {};\n}\n')
     seed("property_list", "bom.txt", "\ufeff{ a = (); }")
+    # A binary array that holds itself: its object table refers back to it.
+    trailer = struct.pack(">6xBBQQQ", 1, 1, 1, 0, 10)
+    seed("property_list", "cycle.bplist", b"bplist00\xa1\x00\x08" + trailer)
 
 
 def png(width, height, extra=b"", interlace=0):
@@ -82,28 +85,30 @@ def zip_bytes(build):
     return buffer.getvalue()
 
 
-def symlink(archive, name, target):
-    info = zipfile.ZipInfo(name)
+def entry(name, mode=0o100644):
+    """A Unix entry with a fixed time, so that the seeds come out the same on every run."""
+    info = zipfile.ZipInfo(name, date_time=(2024, 1, 1, 0, 0, 0))
     info.create_system = 3
-    info.external_attr = (0o120777 << 16)
-    archive.writestr(info, target)
+    info.external_attr = mode << 16
+    return info
+
+
+def symlink(archive, name, target):
+    archive.writestr(entry(name, 0o120777), target)
 
 
 def zip_extraction():
     def runtime(archive):
-        archive.writestr("nwjs.app/Contents/Info.plist", "<plist/>")
-        info = zipfile.ZipInfo("nwjs.app/Contents/MacOS/nwjs")
-        info.create_system = 3
-        info.external_attr = 0o100755 << 16
-        archive.writestr(info, b"\xcf\xfa\xed\xfe")
-        archive.writestr(zipfile.ZipInfo("nwjs.app/Contents/Frameworks/"), "")
+        archive.writestr(entry("nwjs.app/Contents/Info.plist"), "<plist/>")
+        archive.writestr(entry("nwjs.app/Contents/MacOS/nwjs", 0o100755), b"\xcf\xfa\xed\xfe")
+        archive.writestr(entry("nwjs.app/Contents/Frameworks/", 0o40755), "")
         symlink(archive, "nwjs.app/Contents/Frameworks/Current", "A")
     seed("zip_extraction", "runtime.zip", zip_bytes(runtime))
     seed("zip_extraction", "deflated.zip", zip_bytes(
-        lambda a: a.writestr("a/b.txt", "x" * 500, compress_type=zipfile.ZIP_DEFLATED)))
-    seed("zip_extraction", "escape.zip", zip_bytes(lambda a: a.writestr("../outside", "x")))
+        lambda a: a.writestr(entry("a/b.txt"), "x" * 500, compress_type=zipfile.ZIP_DEFLATED)))
+    seed("zip_extraction", "escape.zip", zip_bytes(lambda a: a.writestr(entry("../outside"), "x")))
     seed("zip_extraction", "through_link.zip", zip_bytes(
-        lambda a: (symlink(a, "out", "/tmp"), a.writestr("out/x", "x"))))
+        lambda a: (symlink(a, "out", "/tmp"), a.writestr(entry("out/x"), "x"))))
 
 
 def signing_list():
