@@ -26,6 +26,7 @@ def package_json():
     seed("package_json", "remote.json", '{"main": "https://example.invalid/", "chromium-args": ["--a"]}')
     seed("package_json", "missing_main.json", '{"name": "x", "main": ""}')
     seed("package_json", "not_object.json", '["index.html"]')
+    seed("package_json", "deep.json", '{"main": "index.html", "x": ' + "[" * 600 + "]" * 600 + "}")
 
 
 INFO = {"CFBundleName": "nwjs", "CFBundleIdentifier": "io.nwjs.nwjs", "CFBundleShortVersionString": "0.80.0",
