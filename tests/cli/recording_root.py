@@ -1,20 +1,30 @@
 """A tool root whose tools log their arguments and then run the stand-in, or a script of the test's own."""
 
-import json
 import os
+import shlex
 import shutil
 import stat
 
-# The file after "--entitlements" lives in the staging folder, which is gone
-# when the build ends; the wrapper keeps a copy for the test to read.
-WRAPPER = """#!/usr/bin/env python3
-import json, os, shutil, sys
-arguments = sys.argv[1:]
-with open(%(log)r, "a") as log:
-    log.write(json.dumps([%(tool)r, *arguments]) + "\\n")
-if "--entitlements" in arguments:
-    shutil.copy(arguments[arguments.index("--entitlements") + 1], %(kept)r)
-os.execv(%(target)r, [%(target)r, *arguments])
+# A shell wrapper: a Python one costs a second a run on a loaded machine.
+# Each run is logged as NUL-terminated fields: the count of arguments, the
+# tool, the arguments. The file after "--entitlements" lives in the staging
+# folder, which is gone when the build ends; the wrapper keeps a copy for the
+# test to read. A fault file names one run, counted from 1 over all tools, that
+# fails instead: its first line the run, its second the status, the rest the output.
+WRAPPER = """#!/bin/sh
+printf '%%s\\0' "$#" %(tool)s "$@" >> %(log)s
+run=$(( $(cat %(counter)s 2>/dev/null || echo 0) + 1 ))
+echo $run > %(counter)s
+if [ -f %(fault)s ] && [ "$(head -n 1 %(fault)s)" = "$run" ]; then
+    tail -n +3 %(fault)s | head -c -1
+    exit "$(sed -n 2p %(fault)s)"
+fi
+previous=
+for argument in "$@"; do
+    [ "$previous" = --entitlements ] && cp "$argument" %(kept)s
+    previous=$argument
+done
+exec %(target)s "$@"
 """
 
 
@@ -23,8 +33,10 @@ class RecordingRoot:
 
     def __init__(self, source, folder):
         self.path = folder
-        self.log = os.path.join(folder, "calls.jsonl")
+        self.log = os.path.join(folder, "calls.log")
         self.kept_entitlements = os.path.join(folder, "kept-entitlements.plist")
+        self.counter = os.path.join(folder, "runs")
+        self.fault = os.path.join(folder, "fault")
         shutil.copytree(source, folder, symlinks=True)
         for current, _, files in os.walk(folder):
             for name in files:
@@ -41,8 +53,9 @@ class RecordingRoot:
         elif os.path.lexists(tool):
             os.rename(tool, target)
         with open(tool, "w") as stream:
-            stream.write(WRAPPER % {"log": self.log, "tool": relative, "target": target,
-                                   "kept": self.kept_entitlements})
+            stream.write(WRAPPER % {name: shlex.quote(value) for name, value in (
+                ("log", self.log), ("tool", relative), ("target", target), ("kept", self.kept_entitlements),
+                ("counter", self.counter), ("fault", self.fault))})
         os.chmod(tool, stat.S_IRWXU | stat.S_IRGRP | stat.S_IXGRP)
 
     def replace(self, tool, script):
@@ -58,8 +71,26 @@ class RecordingRoot:
             stream.write("#!/bin/sh\n" + script)
         os.chmod(target, stat.S_IRWXU)
 
+    def fail_run(self, run, output, status=1):
+        """Makes the `run`-th tool run of the next build (counted from 1) print `output` and exit with `status`."""
+        self.forget_calls()
+        with open(self.fault, "w") as stream:
+            # The wrapper drops the last byte, which lets an output end without a line feed.
+            stream.write("%d\n%d\n%s." % (run, status, output))
+
+    def forget_calls(self):
+        for path in (self.log, self.counter):
+            if os.path.exists(path):
+                os.remove(path)
+
     def calls(self):
         if not os.path.exists(self.log):
             return []
-        with open(self.log) as stream:
-            return [json.loads(line) for line in stream]
+        with open(self.log, "rb") as stream:
+            fields = [field.decode("utf-8", "surrogateescape") for field in stream.read().split(b"\0")[:-1]]
+        calls = []
+        while fields:
+            count = int(fields[0])
+            calls.append(fields[1:count + 2])
+            fields = fields[count + 2:]
+        return calls
