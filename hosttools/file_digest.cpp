@@ -1,6 +1,7 @@
 #include "file_digest.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <openssl/evp.h>
 #include <unistd.h>
 
@@ -28,8 +29,13 @@ std::string hex(const unsigned char* bytes, unsigned length) {
 }  // namespace
 
 std::string sha256OfFile(const std::filesystem::path& path) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  // O_NONBLOCK so that opening a FIFO cannot wait for a writer; only a regular file has contents to digest.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (!fd.valid()) throwErrno("Could not open", path);
+  struct stat status {};
+  if (::fstat(fd.get(), &status) != 0) throwErrno("Could not read", path);
+  if (!S_ISREG(status.st_mode))
+    throw ToolFailure("Cannot seal " + path.string() + ": it is not a regular file, folder or symbolic link.");
   std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
   EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr);
   std::vector<unsigned char> buffer(1 << 20);
