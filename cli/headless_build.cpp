@@ -20,6 +20,9 @@ void catchStopSignals() {
     sigaction(SIGTERM, &action, nullptr);
     // A closed standard output must end the build with its clean-up, not kill it.
     std::signal(SIGPIPE, SIG_IGN);
+    // So must a write beyond the file-size limit: it then fails with EFBIG, in
+    // this process and in the tools, which inherit the setting.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 [[noreturn]] void endBySignal(int signal) {
