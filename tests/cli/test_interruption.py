@@ -5,6 +5,7 @@ import time
 import unittest
 
 from harness import ADDING, EXECUTABLE, TOOL_ROOT, BuildTestCase, bundled_project_hash, tree_hash
+from recording_root import RecordingRoot
 
 
 class InterruptionTest(BuildTestCase):
@@ -22,9 +23,9 @@ class InterruptionTest(BuildTestCase):
         os.chmod(os.path.join(root, "usr/bin/ditto"), 0o755)
         return root
 
-    def start(self, tool_root, project=None):
+    def start(self, tool_root, project=None, extra=()):
         arguments = [EXECUTABLE, "--build", "--project", project or self.project, "--runtime", self.runtime(),
-                     "--output", self.output, "--name", "Demo"]
+                     "--output", self.output, "--name", "Demo", *extra]
         environment = dict(os.environ, BUNDLEKILN_TOOL_ROOT=tool_root, TMPDIR=self.temporary)
         return subprocess.Popen(arguments, env=environment, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
@@ -58,6 +59,42 @@ class InterruptionTest(BuildTestCase):
         self.assertEqual(build.returncode, -signal.SIGTERM)
         self.assertNoStagingLeft()
         self.assertOutputEmpty()
+
+    def test_stopped_during_packaging(self):
+        root = RecordingRoot(TOOL_ROOT, os.path.join(self.folder, "root"))
+        self.started = os.path.join(self.folder, "image-started")
+        root.replace("/usr/bin/hdiutil", 'touch "%s"; sleep 30\n' % self.started)
+        for stop in (signal.SIGINT, signal.SIGTERM):
+            build = self.start(root.path, extra=("--zip", "--dmg"))
+            self.wait_for(self.started)
+            build.send_signal(stop)
+            build.communicate(timeout=20)
+            self.assertEqual(build.returncode, -stop)
+            self.assertNoStagingLeft()
+            self.assertOutputEmpty()
+            os.remove(self.started)
+
+    def test_stopped_during_the_final_move_to_another_file_system(self):
+        mount = os.path.join(self.folder, "other")
+        os.makedirs(mount)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256m", "tmpfs", mount], check=True)
+        self.addCleanup(subprocess.run, ["umount", "-l", mount])
+        self.output = os.path.join(mount, "out")
+        with open(os.path.join(self.project, "large.bin"), "wb") as stream:
+            stream.write(os.urandom(64 << 20))
+        build = self.start(TOOL_ROOT)
+        while build.stdout.readline() not in ("Applying local ad-hoc signature\u2026\n", ""):
+            pass
+        time.sleep(0.3)
+        build.send_signal(signal.SIGTERM)
+        build.communicate(timeout=60)
+        self.assertNoStagingLeft()
+        # Whichever step the stop met, the output holds the whole app or nothing, never a partial copy.
+        if build.returncode == 0 or os.listdir(self.output):
+            self.assertEqual(os.listdir(self.output), ["Demo.app"])
+            self.assertEqual(bundled_project_hash(os.path.join(self.output, "Demo.app")), tree_hash(self.project))
+        else:
+            self.assertEqual(build.returncode, -signal.SIGTERM)
 
     def test_stopped_during_the_project_copy(self):
         big = os.path.join(self.folder, "big")
