@@ -7,6 +7,7 @@ import shutil
 import subprocess
 import tempfile
 import unittest
+from unittest import mock
 
 EXECUTABLE = os.environ["BUNDLEKILN_EXECUTABLE"]
 TOOL_ROOT = os.environ["BUNDLEKILN_TEST_TOOLROOT"]
@@ -93,6 +94,19 @@ class BuildTestCase(unittest.TestCase):
             cache[key] = make_runtime(os.path.join(self.folder, "runtime-%d" % len(cache)), **kinds)
         self._runtimes = cache
         return cache[key]
+
+    def use_stand_in_keychain(self, identity, profile):
+        """Gives the stand-in security and notarytool one identity and one notary profile, for this test only."""
+        keychain = os.path.join(self.folder, "keychain")
+        profiles = os.path.join(self.folder, "config", "notary-profiles")
+        os.makedirs(os.path.dirname(profiles))
+        with open(keychain, "w") as stream:
+            stream.write(identity + "\n")
+        with open(profiles, "w") as stream:
+            stream.write(profile + "\n")
+        environment = mock.patch.dict(os.environ, BUNDLEKILN_KEYCHAIN=keychain, BUNDLEKILN_NOTARY_PROFILES=profiles)
+        environment.start()
+        self.addCleanup(environment.stop)
 
     def assertRefused(self, result, message):
         self.assertEqual(result.returncode, 1, result.stderr)

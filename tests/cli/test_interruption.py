@@ -35,16 +35,19 @@ class InterruptionTest(BuildTestCase):
             self.assertLess(time.monotonic(), deadline, "the build never reached the copy")
             time.sleep(0.02)
 
+    def assertStoppedCleanly(self, build, stop):
+        """Stops `build` once it has reached the slow tool: it ends by the signal and leaves nothing."""
+        self.wait_for(self.started)
+        build.send_signal(stop)
+        build.communicate(timeout=20)
+        self.assertEqual(build.returncode, -stop)
+        self.assertNoStagingLeft()
+        self.assertOutputEmpty()
+
     def test_stopped_during_the_runtime_copy(self):
         for stop in (signal.SIGTERM, signal.SIGINT):
             runtime_before = tree_hash(self.runtime())
-            build = self.start(self.slow_copy_root())
-            self.wait_for(self.started)
-            build.send_signal(stop)
-            build.communicate(timeout=20)
-            self.assertEqual(build.returncode, -stop)
-            self.assertNoStagingLeft()
-            self.assertOutputEmpty()
+            self.assertStoppedCleanly(self.start(self.slow_copy_root()), stop)
             self.assertEqual(tree_hash(self.runtime()), runtime_before)
             subprocess.run(["rm", "-rf", os.path.join(self.folder, "root")], check=True)
             os.remove(self.started)
@@ -65,13 +68,7 @@ class InterruptionTest(BuildTestCase):
         self.started = os.path.join(self.folder, "image-started")
         root.replace("/usr/bin/hdiutil", 'touch "%s"; sleep 30\n' % self.started)
         for stop in (signal.SIGINT, signal.SIGTERM):
-            build = self.start(root.path, extra=("--zip", "--dmg"))
-            self.wait_for(self.started)
-            build.send_signal(stop)
-            build.communicate(timeout=20)
-            self.assertEqual(build.returncode, -stop)
-            self.assertNoStagingLeft()
-            self.assertOutputEmpty()
+            self.assertStoppedCleanly(self.start(root.path, extra=("--zip", "--dmg")), stop)
             os.remove(self.started)
 
     def test_stopped_during_the_final_move_to_another_file_system(self):

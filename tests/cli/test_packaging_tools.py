@@ -3,7 +3,6 @@
 import os
 import subprocess
 import unittest
-from unittest import mock
 
 from harness import TOOL_ROOT, BuildTestCase
 
@@ -18,16 +17,7 @@ def xcrun(*arguments):
 class PackagingToolsTest(BuildTestCase):
     def setUp(self):
         super().setUp()
-        keychain = os.path.join(self.folder, "keychain")
-        profiles = os.path.join(self.folder, "config", "notary-profiles")
-        os.makedirs(os.path.dirname(profiles))
-        with open(keychain, "w") as stream:
-            stream.write(IDENTITY + "\n")
-        with open(profiles, "w") as stream:
-            stream.write(PROFILE + "\n")
-        environment = mock.patch.dict(os.environ, BUNDLEKILN_KEYCHAIN=keychain, BUNDLEKILN_NOTARY_PROFILES=profiles)
-        environment.start()
-        self.addCleanup(environment.stop)
+        self.use_stand_in_keychain(IDENTITY, PROFILE)
 
     def test_the_disk_image_opens_with_7zip_and_holds_the_app(self):
         result = self.build("--zip", "--dmg", name="My App")

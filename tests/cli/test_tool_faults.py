@@ -5,7 +5,6 @@ import os
 import shutil
 import sys
 import unittest
-from unittest import mock
 
 from harness import TOOL_ROOT, BuildTestCase, tree_hash
 from recording_root import RecordingRoot
@@ -26,15 +25,7 @@ class ToolFaultTest(BuildTestCase):
 
     def setUp(self):
         super().setUp()
-        keychain = os.path.join(self.folder, "keychain")
-        profiles = os.path.join(self.folder, "notary-profiles")
-        with open(keychain, "w") as stream:
-            stream.write(IDENTITY + "\n")
-        with open(profiles, "w") as stream:
-            stream.write(PROFILE + "\n")
-        environment = mock.patch.dict(os.environ, BUNDLEKILN_KEYCHAIN=keychain, BUNDLEKILN_NOTARY_PROFILES=profiles)
-        environment.start()
-        self.addCleanup(environment.stop)
+        self.use_stand_in_keychain(IDENTITY, PROFILE)
         self.icon = os.path.join(self.folder, "icon.png")
         with open(self.icon, "wb") as stream:
             stream.write(png(64, 64))
