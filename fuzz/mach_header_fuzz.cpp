@@ -1,13 +1,14 @@
 // A runtime's executable as the stand-in lipo reads it: its architectures,
 // or a refusal naming the file.
 #include "mach_header.h"
-#include "scratch_folder.h"
+#include "private_temp_folder.h"
 #include "tool_failure.h"
+#include "write_bytes.h"
 
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const fuzzing::ScratchFolder folder;
+    static const hosttools::PrivateTempFolder folder;
     const auto executable = folder.path() / "nwjs";
     fuzzing::writeBytes(executable, data, size);
     try {

@@ -2,7 +2,8 @@
 // the build writes the manifest it configured.
 #include "builder_error.h"
 #include "kilnsmith.h"
-#include "scratch_folder.h"
+#include "private_temp_folder.h"
+#include "write_bytes.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,7 +13,7 @@ namespace {
 // One project folder for the whole run: only package.json changes between
 // inputs; index.html is there for manifests that name it.
 const std::filesystem::path& projectFolder() {
-    static const fuzzing::ScratchFolder folder;
+    static const hosttools::PrivateTempFolder folder;
     static const bool hasPage = (fuzzing::writeBytes(folder.path() / "index.html", "<p>", 3), true);
     (void)hasPage;
     return folder.path();

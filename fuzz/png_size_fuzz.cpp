@@ -1,13 +1,14 @@
 // An icon file as the user chooses it: its reported size, or a refusal.
 #include "png_size.h"
-#include "scratch_folder.h"
+#include "private_temp_folder.h"
+#include "write_bytes.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const fuzzing::ScratchFolder folder;
+    static const hosttools::PrivateTempFolder folder;
     const auto image = folder.path() / "icon.png";
     fuzzing::writeBytes(image, data, size);
     if (const auto reported = bundlekiln::pngReportedSize(image)) {

@@ -1,7 +1,8 @@
 // A runtime zip as the stand-in ditto extracts it, each run into a fresh
 // folder. Whatever the archive holds, nothing may land beside the target.
-#include "scratch_folder.h"
+#include "private_temp_folder.h"
 #include "tool_failure.h"
+#include "write_bytes.h"
 #include "zip_extraction.h"
 
 #include <fcntl.h>
@@ -17,10 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Extraction enters the target folder, as the one-shot tool may; libFuzzer
     // needs its own folder back for the relative corpus paths.
     static const int startingFolder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    static const fuzzing::ScratchFolder archiveFolder;
+    static const hosttools::PrivateTempFolder archiveFolder;
     const auto archive = archiveFolder.path() / "runtime.zip";
     fuzzing::writeBytes(archive, data, size);
-    const fuzzing::ScratchFolder scratch;
+    const hosttools::PrivateTempFolder scratch;
     const auto target = scratch.path() / "target";
     try {
         hosttools::extractZip(archive, target);
