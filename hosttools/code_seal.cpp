@@ -1,12 +1,13 @@
 #include "code_seal.h"
 
 #include <fstream>
-#include <regex>
-#include <sstream>
+#include <string_view>
 
 #include "file_digest.h"
+#include "pending_file.h"
 #include "tool_failure.h"
 #include "tree_walk.h"
+#include "write_all.h"
 
 namespace hosttools {
 
@@ -14,71 +15,163 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string escaped(const std::string& text) {
+constexpr std::string_view kEntryStart = "\t\t<key>", kEntryMiddle = "</key><string>", kEntryEnd = "</string>";
+constexpr std::string_view kSignatureKey = "\t<key>signature</key>";
+constexpr std::size_t kWriteBuffer = std::size_t{1} << 16;
+
+constexpr std::pair<char, std::string_view> kEntities[] = {
+    {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'\n', "&#10;"}, {'\r', "&#13;"}};
+
+// Newlines are escaped too, as each entry must stay on one line.
+std::string escaped(std::string_view text) {
   std::string out;
   for (char c : text) {
-    if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else if (c == '>') out += "&gt;";
-    else out += c;
+    std::string_view replacement(&c, 1);
+    for (const auto& [plain, entity] : kEntities) {
+      if (c == plain) replacement = entity;
+    }
+    out += replacement;
   }
   return out;
 }
 
-std::string unescaped(std::string text) {
-  for (const auto& [entity, plain] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}}) {
-    for (auto at = text.find(entity); at != std::string::npos; at = text.find(entity, at + 1))
-      text.replace(at, std::string(entity).size(), plain);
+std::string unescaped(std::string_view text) {
+  std::string out;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    bool replaced = false;
+    for (const auto& [plain, entity] : kEntities) {
+      if (!replaced && text.substr(at, entity.size()) == entity) {
+        out += plain;
+        at += entity.size() - 1;
+        replaced = true;
+      }
+    }
+    if (!replaced) out += text[at];
   }
-  return text;
+  return out;
 }
 
 // One entry per line, so that reading the seal back needs no full plist parser.
-std::string entry(const std::string& key, const std::string& value) {
-  return "\t\t<key>" + escaped(key) + "</key><string>" + escaped(value) + "</string>\n";
+std::string entryLine(std::string_view key, std::string_view value) {
+  return std::string(kEntryStart) + escaped(key) + std::string(kEntryMiddle) + escaped(value) +
+         std::string(kEntryEnd) + "\n";
+}
+
+std::optional<SealEntry> parseEntryLine(std::string_view line) {
+  if (!line.starts_with(kEntryStart) || !line.ends_with(kEntryEnd)) return std::nullopt;
+  line.remove_prefix(kEntryStart.size());
+  line.remove_suffix(kEntryEnd.size());
+  const auto middle = line.find(kEntryMiddle);
+  if (middle == std::string_view::npos) return std::nullopt;
+  return SealEntry{unescaped(line.substr(0, middle)), unescaped(line.substr(middle + kEntryMiddle.size()))};
 }
 
 std::string boolText(bool value) { return value ? "yes" : "no"; }
 
-std::string sealText(const Seal& seal) {
-  std::string text =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-      "<plist version=\"1.0\">\n<dict>\n\t<key>files</key>\n\t<dict>\n";
-  for (const auto& [path, state] : seal.contents) text += entry(path, state);
-  text += "\t</dict>\n\t<key>signature</key>\n\t<dict>\n";
-  text += entry("entitlements", seal.record.entitlementsDigest);
-  text += entry("hardenedRuntime", boolText(seal.record.hardenedRuntime));
-  text += entry("identity", seal.record.identity);
-  text += entry("timestamp", boolText(seal.record.timestamp));
-  return text + "\t</dict>\n</dict>\n</plist>\n";
+void applySignatureEntry(SigningRecord& record, const SealEntry& entry) {
+  if (entry.path == "identity") record.identity = entry.state;
+  if (entry.path == "hardenedRuntime") record.hardenedRuntime = entry.state == "yes";
+  if (entry.path == "timestamp") record.timestamp = entry.state == "yes";
+  if (entry.path == "entitlements") record.entitlementsDigest = entry.state;
 }
 
-void applySignatureEntry(SigningRecord& record, const std::string& key, const std::string& value) {
-  if (key == "identity") record.identity = value;
-  if (key == "hardenedRuntime") record.hardenedRuntime = value == "yes";
-  if (key == "timestamp") record.timestamp = value == "yes";
-  if (key == "entitlements") record.entitlementsDigest = value;
+// The order a walk visits paths in: name by name, a folder before what it holds. As a string
+// comparison, that is byte order with the separator below every other byte.
+bool walkOrderLess(std::string_view a, std::string_view b) {
+  const auto key = [](char c) { return c == '/' ? 0 : static_cast<unsigned char>(c) + 1; };
+  for (std::size_t at = 0; at < a.size() && at < b.size(); ++at) {
+    if (a[at] != b[at]) return key(a[at]) < key(b[at]);
+  }
+  return a.size() < b.size();
 }
+
+bool isWithin(const fs::path& path, const fs::path& folder) {
+  const std::string& text = path.native();
+  const std::string& prefix = folder.native();
+  return text.size() > prefix.size() && text.compare(0, prefix.size(), prefix) == 0 && text[prefix.size()] == '/';
+}
+
+/// A seal file read line by line: its file entries first, then its signing record.
+class SealFileReader {
+ public:
+  explicit SealFileReader(const fs::path& file) : file_(file), stream_(file, std::ios::binary) {}
+
+  bool exists() const { return static_cast<bool>(stream_); }
+
+  std::optional<SealEntry> nextFile() {
+    for (std::string line; !inSignature_ && std::getline(stream_, line);) {
+      if (line == kSignatureKey) inSignature_ = true;
+      else if (auto entry = parseEntryLine(line)) return entry;
+    }
+    return std::nullopt;
+  }
+
+  SigningRecord record() {
+    while (nextFile()) {
+    }
+    SigningRecord record;
+    for (std::string line; std::getline(stream_, line);) {
+      if (const auto entry = parseEntryLine(line)) applySignatureEntry(record, *entry);
+    }
+    if (record.identity.empty()) throw ToolFailure(file_.string() + ": the code signature is damaged.");
+    return record;
+  }
+
+ private:
+  fs::path file_;
+  std::ifstream stream_;
+  bool inSignature_ = false;
+};
+
+/// Text written to a file in large pieces.
+class BufferedWriter {
+ public:
+  BufferedWriter(int fd, fs::path file) : fd_(fd), file_(std::move(file)) {}
+  void add(std::string_view text) {
+    buffer_ += text;
+    if (buffer_.size() >= kWriteBuffer) flush();
+  }
+  void flush() {
+    writeAll(fd_, buffer_, file_);
+    buffer_.clear();
+  }
+
+ private:
+  int fd_;
+  fs::path file_;
+  std::string buffer_;
+};
 
 }  // namespace
 
-SealedContents BundleReader::contentsOf(const fs::path& bundle) {
-  SealedContents contents;
-  const fs::path ownSeal = sealFile(bundle), ticket = ticketFile(bundle);
-  // The seal, the folder that writing it creates and a stapled ticket are not part of what it seals.
+bool isBundleFolder(const fs::path& path, const struct stat& status) {
+  const std::string extension = path.extension().string();
+  return S_ISDIR(status.st_mode) && (extension == ".app" || extension == ".framework" || extension == ".xpc");
+}
+
+BundleReader::BundleReader(fs::path top) : top_(std::move(top)) {}
+
+void BundleReader::readContents(const fs::path& bundle, const std::function<void(const SealEntry&)>& visit) {
+  const fs::path sealFolder = sealFile(bundle).parent_path(), ticket = ticketFile(bundle);
+  // The bundle inside the top being walked through; its files are read again for the bundles around it.
+  fs::path nestedBundle = bundle != top_ ? bundle : fs::path();
+  // The seal's folder and a stapled ticket are not part of what a bundle seals.
   walkTree(bundle, [&](const fs::path& path, const struct stat& status) {
-    if (path == bundle || path == ownSeal || path == ownSeal.parent_path() || path == ticket) return;
+    if (path == bundle || path == sealFolder || isWithin(path, sealFolder) || path == ticket) return;
+    if (bundle == top_ && !nestedBundle.empty() && !isWithin(path, nestedBundle)) nestedBundle.clear();
+    if (nestedBundle.empty() && isBundleFolder(path, status)) nestedBundle = path;
     const std::string relative = path.lexically_relative(bundle).string();
-    if (S_ISLNK(status.st_mode)) contents[relative] = "link:" + fs::read_symlink(path).string();
-    else if (S_ISDIR(status.st_mode)) contents[relative] = "folder";
-    else {
-      auto [digest, isNew] = digests_.try_emplace(path);
-      if (isNew) digest->second = sha256OfFile(path);
-      contents[relative] = "file:" + digest->second;
-    }
+    if (S_ISLNK(status.st_mode)) visit({relative, "link:" + fs::read_symlink(path).string()});
+    else if (S_ISDIR(status.st_mode)) visit({relative, "folder"});
+    else visit({relative, "file:" + digestOf(path, !nestedBundle.empty())});
   });
-  return contents;
+}
+
+std::string BundleReader::digestOf(const fs::path& file, bool readAgain) {
+  if (const auto known = nestedDigests_.find(file); known != nestedDigests_.end()) return known->second;
+  std::string digest = pagedDigestOfFile(file);
+  if (readAgain) nestedDigests_.emplace(file, digest);
+  return digest;
 }
 
 fs::path sealFile(const fs::path& bundle) {
@@ -89,49 +182,49 @@ fs::path sealFile(const fs::path& bundle) {
 
 fs::path ticketFile(const fs::path& bundle) { return bundle / "Contents/CodeResources"; }
 
-void writeSeal(const fs::path& bundle, const Seal& seal) {
+void writeSeal(const fs::path& bundle, const SigningRecord& record, BundleReader& reader) {
   const fs::path file = sealFile(bundle);
   fs::create_directories(file.parent_path());
-  const fs::path partial = file.string() + ".partial";
-  {
-    std::ofstream stream(partial, std::ios::binary | std::ios::trunc);
-    stream << sealText(seal);
-    if (!stream.flush()) throw ToolFailure("Could not write " + partial.string() + ".");
-  }
-  fs::rename(partial, file);
+  PendingFile pending(file, "the code signature");
+  BufferedWriter writer(pending.fd(), file);
+  writer.add(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+      "<plist version=\"1.0\">\n<dict>\n\t<key>files</key>\n\t<dict>\n");
+  reader.readContents(bundle, [&](const SealEntry& entry) { writer.add(entryLine(entry.path, entry.state)); });
+  writer.add("\t</dict>\n" + std::string(kSignatureKey) + "\n\t<dict>\n");
+  writer.add(entryLine("entitlements", record.entitlementsDigest));
+  writer.add(entryLine("hardenedRuntime", boolText(record.hardenedRuntime)));
+  writer.add(entryLine("identity", record.identity));
+  writer.add(entryLine("timestamp", boolText(record.timestamp)));
+  writer.add("\t</dict>\n</dict>\n</plist>\n");
+  writer.flush();
+  pending.commit();
 }
 
-std::optional<Seal> readSeal(const fs::path& bundle) {
-  const fs::path file = sealFile(bundle);
-  std::ifstream stream(file, std::ios::binary);
-  if (!stream) return std::nullopt;
-  static const std::regex line(R"(^\t\t<key>(.*)</key><string>(.*)</string>$)");
-  Seal seal;
-  bool inSignature = false;
-  std::smatch match;
-  for (std::string text; std::getline(stream, text);) {
-    if (text == "\t<key>signature</key>") inSignature = true;
-    if (!std::regex_match(text, match, line)) continue;
-    const std::string key = unescaped(match[1]), value = unescaped(match[2]);
-    if (inSignature) applySignatureEntry(seal.record, key, value);
-    else seal.contents[key] = value;
-  }
-  if (seal.record.identity.empty()) throw ToolFailure(file.string() + ": the code signature is damaged.");
-  return seal;
+std::optional<SigningRecord> readSigningRecord(const fs::path& bundle) {
+  SealFileReader seal(sealFile(bundle));
+  if (!seal.exists()) return std::nullopt;
+  return seal.record();
 }
 
-std::vector<std::string> sealDifferences(const fs::path& bundle, const SealedContents& sealed,
-                                         const SealedContents& now) {
-  std::vector<std::string> lines;
-  for (const auto& [path, state] : sealed) {
-    const auto current = now.find(path);
-    if (current == now.end()) lines.push_back("file missing: " + (bundle / path).string());
-    else if (current->second != state) lines.push_back("file modified: " + (bundle / path).string());
-  }
-  for (const auto& [path, state] : now) {
-    if (!sealed.contains(path)) lines.push_back("file added: " + (bundle / path).string());
-  }
-  return lines;
+std::optional<std::vector<std::string>> sealDifferences(const fs::path& bundle, BundleReader& reader) {
+  SealFileReader seal(sealFile(bundle));
+  if (!seal.exists()) return std::nullopt;
+  std::vector<std::string> changed, added;
+  // Both the seal and the walk list paths in walk order, so one pass over each finds every difference.
+  std::optional<SealEntry> sealed = seal.nextFile();
+  reader.readContents(bundle, [&](const SealEntry& now) {
+    for (; sealed && walkOrderLess(sealed->path, now.path); sealed = seal.nextFile())
+      changed.push_back("file missing: " + (bundle / sealed->path).string());
+    if (!sealed || sealed->path != now.path) return added.push_back("file added: " + (bundle / now.path).string());
+    if (sealed->state != now.state) changed.push_back("file modified: " + (bundle / now.path).string());
+    sealed = seal.nextFile();
+  });
+  for (; sealed; sealed = seal.nextFile()) changed.push_back("file missing: " + (bundle / sealed->path).string());
+  seal.record();
+  changed.insert(changed.end(), added.begin(), added.end());
+  return changed;
 }
 
 }  // namespace hosttools

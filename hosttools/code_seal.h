@@ -1,6 +1,9 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -16,23 +19,33 @@ struct SigningRecord {
   std::string entitlementsDigest;  // empty without entitlements
 };
 
-/// What a bundle held when it was sealed: relative path -> "file:<sha256>",
-/// "link:<target>" or "folder".
-using SealedContents = std::map<std::string, std::string>;
-
-struct Seal {
-  SigningRecord record;
-  SealedContents contents;
+/// One item a seal covers: its path relative to the bundle, and
+/// "file:<digest>", "link:<target>" or "folder".
+struct SealEntry {
+  std::string path;
+  std::string state;
 };
 
-/// Reads a bundle's contents (links not followed, its own seal left out),
-/// remembering digests so that nested bundles are read once per run.
+/// Whether a folder is a bundle, which carries a seal of its own.
+bool isBundleFolder(const std::filesystem::path& path, const struct stat& status);
+
+/// Reads what the bundles of one tree hold (links not followed, their own
+/// seals left out), item by item, so that memory does not grow with the
+/// number of files. Digests of files inside nested bundles are remembered,
+/// as those are read once for each bundle around them.
 class BundleReader {
  public:
-  SealedContents contentsOf(const std::filesystem::path& bundle);
+  explicit BundleReader(std::filesystem::path top);
+
+  /// Calls `visit` for each item `bundle` (the top or a bundle inside it)
+  /// seals, in walk order.
+  void readContents(const std::filesystem::path& bundle, const std::function<void(const SealEntry&)>& visit);
 
  private:
-  std::map<std::filesystem::path, std::string> digests_;
+  std::string digestOf(const std::filesystem::path& file, bool readAgain);
+
+  std::filesystem::path top_;
+  std::map<std::filesystem::path, std::string> nestedDigests_;
 };
 
 /// Where a bundle's seal lives: Contents/_CodeSignature/CodeResources, or
@@ -43,16 +56,17 @@ std::filesystem::path sealFile(const std::filesystem::path& bundle);
 /// added after signing, so no seal covers it.
 std::filesystem::path ticketFile(const std::filesystem::path& bundle);
 
-/// Writes the seal as an XML property list, replacing any earlier one.
-void writeSeal(const std::filesystem::path& bundle, const Seal& seal);
+/// Seals `bundle` as it is now, writing the seal as an XML property list
+/// (replacing any earlier one) while its contents are read.
+void writeSeal(const std::filesystem::path& bundle, const SigningRecord& record, BundleReader& reader);
 
-/// The bundle's seal, or none when it was never sealed. Throws ToolFailure
-/// when the seal file is there but damaged.
-std::optional<Seal> readSeal(const std::filesystem::path& bundle);
+/// How the bundle was signed, or none when it was never sealed. Throws
+/// ToolFailure when the seal file is there but damaged.
+std::optional<SigningRecord> readSigningRecord(const std::filesystem::path& bundle);
 
-/// One line per difference between a seal and the bundle now: "file
-/// modified: P", "file added: P", "file missing: P" with full paths.
-std::vector<std::string> sealDifferences(const std::filesystem::path& bundle, const SealedContents& sealed,
-                                         const SealedContents& now);
+/// One line per difference between the bundle's seal and the bundle now:
+/// "file modified: P" and "file missing: P" in the seal's order, then "file
+/// added: P", with full paths. None when the bundle was never sealed.
+std::optional<std::vector<std::string>> sealDifferences(const std::filesystem::path& bundle, BundleReader& reader);
 
 }  // namespace hosttools

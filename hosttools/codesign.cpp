@@ -24,7 +24,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using hosttools::Seal;
 using hosttools::SigningRecord;
 using hosttools::ToolFailure;
 
@@ -33,9 +32,8 @@ constexpr const char* kUsage =
     "--entitlements FILE PATH | codesign --verify --deep --strict PATH";
 
 bool isBundle(const fs::path& path) {
-  const std::string extension = path.extension().string();
-  return fs::is_directory(fs::symlink_status(path)) &&
-         (extension == ".app" || extension == ".framework" || extension == ".xpc");
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 && hosttools::isBundleFolder(path, status);
 }
 
 std::string recordText(const SigningRecord& record, const std::string& digest) {
@@ -44,20 +42,16 @@ std::string recordText(const SigningRecord& record, const std::string& digest) {
 }
 
 void signFile(const fs::path& file, const SigningRecord& record) {
-  const std::string text = recordText(record, hosttools::sha256OfFile(file));
+  const std::string text = recordText(record, hosttools::pagedDigestOfFile(file));
   if (::lsetxattr(file.c_str(), hosttools::kSignatureAttribute, text.data(), text.size(), 0) != 0)
     hosttools::throwErrno("Could not record the signature of", file);
-}
-
-void sealBundle(const fs::path& bundle, const SigningRecord& record, hosttools::BundleReader& reader) {
-  hosttools::writeSeal(bundle, Seal{record, reader.contentsOf(bundle)});
 }
 
 // The bundles inside `top`, deepest first, so that each seal covers the seals within.
 std::vector<fs::path> nestedBundles(const fs::path& top) {
   std::vector<fs::path> bundles;
   hosttools::walkTree(top, [&](const fs::path& path, const struct stat& status) {
-    if (path != top && S_ISDIR(status.st_mode) && isBundle(path)) bundles.push_back(path);
+    if (path != top && hosttools::isBundleFolder(path, status)) bundles.push_back(path);
   });
   std::stable_sort(bundles.begin(), bundles.end(), [](const fs::path& a, const fs::path& b) {
     return std::distance(a.begin(), a.end()) > std::distance(b.begin(), b.end());
@@ -74,9 +68,9 @@ int signAdHocDeep(const fs::path& top) {
   requireItem(top);
   if (!isBundle(top)) throw ToolFailure(top.string() + ": --deep needs a bundle");
   const SigningRecord record{"-", false, false, ""};
-  hosttools::BundleReader reader;
-  for (const fs::path& bundle : nestedBundles(top)) sealBundle(bundle, record, reader);
-  sealBundle(top, record, reader);
+  hosttools::BundleReader reader(top);
+  for (const fs::path& bundle : nestedBundles(top)) hosttools::writeSeal(bundle, record, reader);
+  hosttools::writeSeal(top, record, reader);
   return 0;
 }
 
@@ -84,8 +78,8 @@ int signWithIdentity(const std::string& identity, const fs::path& entitlements, 
   requireItem(item);
   if (!fs::is_regular_file(entitlements)) throw ToolFailure(entitlements.string() + ": cannot read entitlement data");
   const SigningRecord record{identity, true, true, hosttools::sha256OfFile(entitlements)};
-  hosttools::BundleReader reader;
-  if (isBundle(item)) sealBundle(item, record, reader);
+  hosttools::BundleReader reader(item);
+  if (isBundle(item)) hosttools::writeSeal(item, record, reader);
   else if (fs::is_regular_file(fs::symlink_status(item))) signFile(item, record);
   else throw ToolFailure(item.string() + ": bundle format unrecognized, invalid, or unsuitable");
   return 0;

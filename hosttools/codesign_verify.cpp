@@ -23,11 +23,6 @@ struct Problem {
   std::vector<std::string> details;
 };
 
-bool isBundleFolder(const fs::path& path, const struct stat& status) {
-  const std::string extension = path.extension().string();
-  return S_ISDIR(status.st_mode) && (extension == ".app" || extension == ".framework" || extension == ".xpc");
-}
-
 std::optional<std::string> recordedDigest(const fs::path& file) {
   std::string value(4096, '\0');
   const ssize_t size = ::lgetxattr(file.c_str(), kSignatureAttribute, value.data(), value.size());
@@ -46,16 +41,15 @@ bool leavesBundle(const fs::path& link, const fs::path& top) {
 }
 
 void checkBundle(const fs::path& bundle, BundleReader& reader, std::vector<Problem>& problems) {
-  const auto seal = readSeal(bundle);
-  if (!seal) return problems.push_back({bundle, "code object is not signed at all", {}});
-  auto differences = sealDifferences(bundle, seal->contents, reader.contentsOf(bundle));
-  if (!differences.empty())
-    problems.push_back({bundle, "a sealed resource is missing or invalid", std::move(differences)});
+  auto differences = sealDifferences(bundle, reader);
+  if (!differences) return problems.push_back({bundle, "code object is not signed at all", {}});
+  if (!differences->empty())
+    problems.push_back({bundle, "a sealed resource is missing or invalid", std::move(*differences)});
 }
 
 void checkFile(const fs::path& file, std::vector<Problem>& problems) {
   const auto digest = recordedDigest(file);
-  if (digest && *digest != sha256OfFile(file)) problems.push_back({file, "invalid signature (code or signature have been modified)", {}});
+  if (digest && *digest != pagedDigestOfFile(file)) problems.push_back({file, "invalid signature (code or signature have been modified)", {}});
 }
 
 void print(const Problem& problem, const fs::path& top) {
@@ -69,7 +63,7 @@ void print(const Problem& problem, const fs::path& top) {
 int verifyDeepStrict(const fs::path& top) {
   if (!fs::exists(fs::symlink_status(top))) throw ToolFailure(top.string() + ": No such file or directory");
   std::vector<Problem> problems;
-  BundleReader reader;
+  BundleReader reader(top);
   checkBundle(top, reader, problems);
   walkTree(top, [&](const fs::path& path, const struct stat& status) {
     if (path == top) return;

@@ -60,17 +60,17 @@ std::optional<fs::path> soleApp(const fs::path& folder, std::string& problem) {
 
 // Why the service would reject `app`, or an empty string when it passes.
 std::string rejectionOf(const fs::path& app) {
-  std::optional<Seal> seal;
+  std::optional<SigningRecord> record;
   try {
     if (verifyDeepStrict(app) != 0) return "The signature of the app is invalid.";
-    seal = readSeal(app);
+    record = readSigningRecord(app);
   } catch (const ToolFailure& failure) {
     return failure.what();
   }
-  if (!seal || seal->record.identity.rfind(kDeveloperIdPrefix, 0) != 0)
+  if (!record || record->identity.rfind(kDeveloperIdPrefix, 0) != 0)
     return "The app is not signed with a Developer ID certificate.";
-  if (!seal->record.hardenedRuntime) return "The app does not have the hardened runtime enabled.";
-  if (!seal->record.timestamp) return "The signature of the app does not include a secure timestamp.";
+  if (!record->hardenedRuntime) return "The app does not have the hardened runtime enabled.";
+  if (!record->timestamp) return "The signature of the app does not include a secure timestamp.";
   return "";
 }
 
