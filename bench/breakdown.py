@@ -20,25 +20,26 @@ def clock_root(folder):
     return folder
 
 
-def run(scratch, project, runtime=None):
+def run(scratch, project, runtime=None, options=("--zip", "--dmg"), label="realistic --zip --dmg build from .zip"):
     runtime = runtime or make_runtime(os.path.join(scratch, "runtime-breakdown"), 100)
     root = clock_root(os.path.join(scratch, "clock-root"))
     log = os.path.join(scratch, "tool-times.log")
     env = dict(os.environ, BUNDLEKILN_TOOL_ROOT=root, BENCH_CLOCK_ROOT=root, BENCH_REAL_TOOL_ROOT=TOOL_ROOT,
                BENCH_TOOL_LOG=log)
-    total, _ = timed_build(project, runtime, scratch, "--zip", "--dmg", env=env)
+    total, _ = timed_build(project, runtime, scratch, *options, env=env)
     times = collections.OrderedDict()
     with open(log) as lines:
         for line in lines:
-            tool, seconds = line.rsplit(" ", 1)
-            times.setdefault(tool, [0, 0.0])
+            tool, seconds, peak = line.rsplit(" ", 2)
+            times.setdefault(tool, [0, 0.0, 0])
             times[tool][0] += 1
             times[tool][1] += float(seconds)
+            times[tool][2] = max(times[tool][2], int(peak))
     os.remove(log)
     shutil.rmtree(root)
-    print("Per-step breakdown: realistic --zip --dmg build from .zip, %.2f s" % total)
-    print("%-22s %5s %8s %7s" % ("", "runs", "s", "share"))
-    for tool, (count, seconds) in times.items():
-        print("%-22s %5d %8.2f %6.1f%%" % (tool, count, seconds, 100 * seconds / total))
-    own = total - sum(seconds for _, seconds in times.values())
+    print("Per-step breakdown: %s, %.2f s" % (label, total))
+    print("%-22s %5s %8s %7s %9s" % ("", "runs", "s", "share", "peak MiB"))
+    for tool, (count, seconds, peak) in times.items():
+        print("%-22s %5d %8.2f %6.1f%% %9.1f" % (tool, count, seconds, 100 * seconds / total, peak / 1024))
+    own = total - sum(seconds for _, seconds, _ in times.values())
     print("%-22s %5s %8.2f %6.1f%%   (target <= 5 %%)" % ("engine's own work", "", own, 100 * own / total))

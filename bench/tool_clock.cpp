@@ -1,6 +1,6 @@
 // A timing tool root for the benchmarks: installed under every tool's path,
 // it runs the real tool of the same path under BENCH_REAL_TOOL_ROOT with the
-// same arguments and appends "<path> <seconds>" to BENCH_TOOL_LOG. What the
+// same arguments and appends "<path> <seconds> <peak KiB>" to BENCH_TOOL_LOG. What the
 // tool prints passes through untouched, so the build cannot tell.
 #include <chrono>
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include <cstring>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 extern char** environ;
@@ -27,11 +28,12 @@ int main(int, char** argv) {
     pid_t child = 0;
     if (posix_spawn(&child, real.c_str(), nullptr, nullptr, argv, environ) != 0) return 127;
     int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
+    struct rusage usage {};
+    while (wait4(child, &status, 0, &usage) < 0) {
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (FILE* log = std::fopen(logPath, "a")) {
-        std::fprintf(log, "%s %.6f\n", tool.c_str(), seconds);
+        std::fprintf(log, "%s %.6f %ld\n", tool.c_str(), seconds, usage.ru_maxrss);
         std::fclose(log);
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
