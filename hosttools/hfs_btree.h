@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "big_endian.h"
+#include "byte_sink.h"
 
 namespace hosttools {
 
@@ -25,10 +27,34 @@ struct BTreeShape {
 inline constexpr std::uint32_t kBTBigKeysMask = 0x2;
 inline constexpr std::uint32_t kBTVariableIndexKeysMask = 0x4;
 
-/// Lays `sorted` (records in key order) out as a complete B-tree file: the
-/// header node, the leaf nodes linked in order, and the index levels above
-/// them. A tree without records is a lone header node. Throws ToolFailure when
-/// the nodes would outgrow the map record of the header node.
-Bytes buildBTree(const std::vector<BTreeRecord>& sorted, const BTreeShape& shape);
+/// Hands every record of a tree, in key order, to the given function; it may
+/// be called more than once and must give records of the same sizes each time.
+using BTreeRecords = std::function<void(const std::function<void(const BTreeRecord&)>&)>;
+
+/// A B-tree file laid out from its records one at a time, so that only one
+/// node and the first key of each leaf node are held: the header node, the
+/// leaf nodes linked in order, and the index levels above them. A tree
+/// without records is a lone header node.
+class BTreeFile {
+ public:
+  /// Reads the records once to lay the tree out. Throws ToolFailure when the
+  /// nodes would outgrow the map record of the header node.
+  BTreeFile(const BTreeRecords& records, const BTreeShape& shape);
+
+  std::uint64_t size() const;
+
+  /// Writes the whole file, reading the records once more.
+  void write(const BTreeRecords& records, ByteSink& sink) const;
+
+  struct Level {
+    std::uint32_t firstNumber = 0;
+    std::vector<Bytes> firstKeys;  // one per node
+  };
+
+ private:
+  BTreeShape shape_;
+  std::uint32_t leafRecords_ = 0;
+  std::vector<Level> levels_;  // leaves first, up to the root
+};
 
 }  // namespace hosttools

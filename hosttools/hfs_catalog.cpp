@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <limits>
 #include <map>
+#include <memory>
+#include <numeric>
+#include <vector>
 
 #include "hfs_name.h"
 #include "top_level_name.h"
@@ -21,15 +24,19 @@ constexpr std::uint16_t kThreadExists = 0x0002;
 constexpr std::uint32_t kSymlinkType = 0x736C6E6B;     // 'slnk'
 constexpr std::uint32_t kSymlinkCreator = 0x72686170;  // 'rhap'
 
+EntryStatus entryStatus(const struct stat& status) {
+  return {status.st_mode, status.st_uid, status.st_gid, status.st_atime, status.st_mtime, status.st_ctime};
+}
+
 void addEntry(Catalog& catalog, std::map<fs::path, std::size_t>& folders, const fs::path& path,
               const struct stat& status, bool isTop, const fs::path& topName) {
   if (!S_ISDIR(status.st_mode) && !S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode))
     throw ToolFailure(path.string() + " cannot go into an image: it is not a file, folder or symbolic link.");
   CatalogEntry entry;
-  entry.source = path;
+  if (!isTop) entry.sourceName = path.filename().string();
   entry.id = catalog.nextId++;
   entry.name = hfsName((isTop ? topName : path.filename()).string(), path.string());
-  entry.status = status;
+  entry.status = entryStatus(status);
   entry.parentId = isTop ? kRootFolderId : catalog.entries[folders.at(path.parent_path())].id;
   if (!isTop) ++catalog.entries[folders.at(path.parent_path())].valence;
   if (S_ISLNK(status.st_mode)) entry.linkTarget = fs::read_symlink(path).string();
@@ -53,24 +60,24 @@ Bytes catalogKey(std::uint32_t parentId, const std::u16string& name) {
   return key;
 }
 
-void appendDates(Bytes& out, const struct stat& status) {
-  appendBigEndian(out, hfsDate(status.st_mtime));  // created: Linux keeps no birth time here
-  appendBigEndian(out, hfsDate(status.st_mtime));  // content modified
-  appendBigEndian(out, hfsDate(status.st_ctime));  // attributes modified
-  appendBigEndian(out, hfsDate(status.st_atime));  // accessed
+void appendDates(Bytes& out, const EntryStatus& status) {
+  appendBigEndian(out, hfsDate(status.modified));  // created: Linux keeps no birth time here
+  appendBigEndian(out, hfsDate(status.modified));  // content modified
+  appendBigEndian(out, hfsDate(status.changed));   // attributes modified
+  appendBigEndian(out, hfsDate(status.accessed));  // accessed
   appendBigEndian<std::uint32_t>(out, 0);          // backed up: never
 }
 
-void appendPermissions(Bytes& out, const struct stat& status) {
-  appendBigEndian<std::uint32_t>(out, status.st_uid);
-  appendBigEndian<std::uint32_t>(out, status.st_gid);
+void appendPermissions(Bytes& out, const EntryStatus& status) {
+  appendBigEndian<std::uint32_t>(out, status.owner);
+  appendBigEndian<std::uint32_t>(out, status.group);
   out.push_back(0);  // admin flags
   out.push_back(0);  // owner flags
-  appendBigEndian<std::uint16_t>(out, static_cast<std::uint16_t>(status.st_mode));
+  appendBigEndian<std::uint16_t>(out, static_cast<std::uint16_t>(status.mode));
   appendBigEndian<std::uint32_t>(out, 0);
 }
 
-Bytes folderRecord(std::uint32_t id, std::uint32_t valence, const struct stat& status) {
+Bytes folderRecord(std::uint32_t id, std::uint32_t valence, const EntryStatus& status) {
   Bytes out;
   appendBigEndian(out, kFolderRecord);
   appendBigEndian<std::uint16_t>(out, 0);
@@ -99,7 +106,7 @@ Bytes fileRecord(const CatalogEntry& entry) {
   appendBigEndian(out, entry.id);
   appendDates(out, entry.status);
   appendPermissions(out, entry.status);
-  const bool link = S_ISLNK(entry.status.st_mode);
+  const bool link = S_ISLNK(entry.status.mode);
   appendBigEndian(out, link ? kSymlinkType : 0u);
   appendBigEndian(out, link ? kSymlinkCreator : 0u);
   appendZeros(out, 8 + 16 + 8);  // rest of the Finder info, extended info, text encoding, reserved
@@ -117,17 +124,40 @@ Bytes threadRecord(std::int16_t type, std::uint32_t parentId, const std::u16stri
   return out;
 }
 
-struct KeyedRecord {
-  std::uint32_t parentId;
-  std::u16string name;
-  BTreeRecord record;
-};
+using RecordVisitor = std::function<void(const BTreeRecord&)>;
 
-void addPair(std::vector<KeyedRecord>& out, const CatalogEntry& entry, Bytes record) {
-  const bool folder = S_ISDIR(entry.status.st_mode);
-  out.push_back({entry.parentId, entry.name, {catalogKey(entry.parentId, entry.name), std::move(record)}});
-  out.push_back({entry.id, u"",
-                 {catalogKey(entry.id, u""), threadRecord(folder ? kFolderThread : kFileThread, entry.parentId, entry.name)}});
+BTreeRecord entryRecord(const CatalogEntry& entry) {
+  return {catalogKey(entry.parentId, entry.name), S_ISDIR(entry.status.mode)
+                                                      ? folderRecord(entry.id, entry.valence, entry.status)
+                                                      : fileRecord(entry)};
+}
+
+BTreeRecord entryThread(const CatalogEntry& entry) {
+  const std::int16_t type = S_ISDIR(entry.status.mode) ? kFolderThread : kFileThread;
+  return {catalogKey(entry.id, u""), threadRecord(type, entry.parentId, entry.name)};
+}
+
+/// The entries' indexes in the order of their records' keys: by parent, then by the name's UTF-16
+/// units, as a case-sensitive volume orders them.
+std::vector<std::uint32_t> keyOrder(const Catalog& catalog) {
+  std::vector<std::uint32_t> order(catalog.entries.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const CatalogEntry &left = catalog.entries[a], &right = catalog.entries[b];
+    return left.parentId != right.parentId ? left.parentId < right.parentId : left.name < right.name;
+  });
+  return order;
+}
+
+CatalogEntry rootEntry(const Catalog& catalog) {
+  CatalogEntry root;
+  root.id = kRootFolderId;
+  root.parentId = kRootParentId;
+  root.name = catalog.volumeName;
+  root.status = catalog.entries.front().status;
+  root.status.mode = S_IFDIR | 0755;
+  root.valence = 1;
+  return root;
 }
 
 }  // namespace
@@ -142,7 +172,7 @@ Catalog scanCatalog(const fs::path& source, const std::u16string& volumeName) {
   const fs::path topName = topLevelName(source, "make an image of");
   fs::path top = fs::absolute(source).lexically_normal();
   if (!top.has_filename()) top = top.parent_path();
-  Catalog catalog{volumeName, {}, 0, 0, kFirstUserId};
+  Catalog catalog{top, volumeName, {}, 0, 0, kFirstUserId};
   std::map<fs::path, std::size_t> folders;
   walkTree(top, [&](const fs::path& path, const struct stat& status) {
     if (path == top && !S_ISDIR(status.st_mode)) throw ToolFailure(source.string() + ": Not a directory.");
@@ -151,24 +181,27 @@ Catalog scanCatalog(const fs::path& source, const std::u16string& volumeName) {
   return catalog;
 }
 
-std::vector<BTreeRecord> catalogRecords(const Catalog& catalog) {
-  std::vector<KeyedRecord> keyed;
-  CatalogEntry root;
-  root.id = kRootFolderId;
-  root.parentId = kRootParentId;
-  root.name = catalog.volumeName;
-  root.status = catalog.entries.front().status;
-  root.status.st_mode = S_IFDIR | 0755;
-  addPair(keyed, root, folderRecord(kRootFolderId, 1, root.status));
-  for (const auto& entry : catalog.entries)
-    addPair(keyed, entry, S_ISDIR(entry.status.st_mode) ? folderRecord(entry.id, entry.valence, entry.status) : fileRecord(entry));
-  // A case-sensitive volume orders keys by parent, then by the name's UTF-16 units.
-  std::sort(keyed.begin(), keyed.end(), [](const KeyedRecord& a, const KeyedRecord& b) {
-    return a.parentId != b.parentId ? a.parentId < b.parentId : a.name < b.name;
-  });
-  std::vector<BTreeRecord> records;
-  for (auto& item : keyed) records.push_back(std::move(item.record));
-  return records;
+fs::path sourcePath(const Catalog& catalog, const CatalogEntry& entry) {
+  if (entry.id == kFirstUserId) return catalog.top;
+  return sourcePath(catalog, catalog.entries[entry.parentId - kFirstUserId]) / entry.sourceName;
+}
+
+BTreeRecords catalogRecords(const Catalog& catalog) {
+  auto order = std::make_shared<const std::vector<std::uint32_t>>(keyOrder(catalog));
+  return [&catalog, order](const RecordVisitor& visit) {
+    const CatalogEntry root = rootEntry(catalog);
+    visit(entryRecord(root));
+    visit(entryThread(root));
+    // A thread's key (id, "") comes before every entry whose parent is that id or later.
+    std::size_t threads = 0;
+    for (const std::uint32_t index : *order) {
+      const CatalogEntry& entry = catalog.entries[index];
+      for (; threads < catalog.entries.size() && catalog.entries[threads].id <= entry.parentId; ++threads)
+        visit(entryThread(catalog.entries[threads]));
+      visit(entryRecord(entry));
+    }
+    for (; threads < catalog.entries.size(); ++threads) visit(entryThread(catalog.entries[threads]));
+  };
 }
 
 }  // namespace hosttools

@@ -48,7 +48,7 @@ std::uint32_t blocksFor(std::uint64_t bytes) { return static_cast<std::uint32_t>
 /// Places the special files after the block holding the volume header, the
 /// file contents after them in entry order, and the alternate header in a
 /// block of its own at the end.
-Layout placeBlocks(Catalog& catalog, std::size_t catalogBytes) {
+Layout placeBlocks(Catalog& catalog, std::uint64_t catalogBytes) {
   std::uint64_t contentBlocks = 0;
   for (const auto& entry : catalog.entries) contentBlocks += blocksFor(entry.dataSize);
   Layout layout;
@@ -132,15 +132,15 @@ Bytes allocationBitmap(const Layout& layout) {
 }
 
 /// Copies exactly the size the scan saw, so the catalog stays true.
-void streamFile(const CatalogEntry& entry, ByteSink& sink) {
-  UniqueFd fd(::open(entry.source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  if (!fd.valid()) throwErrno("Could not open", entry.source);
+void streamFile(const fs::path& source, const CatalogEntry& entry, ByteSink& sink) {
+  UniqueFd fd(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd.valid()) throwErrno("Could not open", source);
   static std::vector<std::uint8_t> buffer(1 << 20);
   for (std::uint64_t left = entry.dataSize; left > 0;) {
     const ssize_t count = ::read(fd.get(), buffer.data(), std::min<std::uint64_t>(left, buffer.size()));
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0) throwErrno("Could not read", entry.source);
-    if (count == 0) throw ToolFailure(entry.source.string() + " became shorter while the image was made.");
+    if (count < 0) throwErrno("Could not read", source);
+    if (count == 0) throw ToolFailure(source.string() + " became shorter while the image was made.");
     sink.write(buffer.data(), static_cast<std::size_t>(count));
     left -= static_cast<std::uint64_t>(count);
   }
@@ -149,10 +149,10 @@ void streamFile(const CatalogEntry& entry, ByteSink& sink) {
 void writeContents(const Catalog& catalog, ByteSink& sink) {
   for (const auto& entry : catalog.entries) {
     if (entry.dataSize == 0) continue;
-    if (S_ISLNK(entry.status.st_mode))
+    if (S_ISLNK(entry.status.mode))
       sink.write(reinterpret_cast<const std::uint8_t*>(entry.linkTarget.data()), entry.linkTarget.size());
     else
-      streamFile(entry, sink);
+      streamFile(sourcePath(catalog, entry), entry, sink);
     writeZeros(sink, static_cast<std::uint64_t>(entry.blockCount) * kBlockSize - entry.dataSize);
   }
 }
@@ -162,17 +162,18 @@ void writeContents(const Catalog& catalog, ByteSink& sink) {
 void writeHfsVolume(const fs::path& source, const std::string& volumeName, ByteSink& sink) {
   Catalog catalog = scanCatalog(source, hfsName(volumeName, "The volume name " + volumeName));
   // The catalog's size fixes the layout, and the layout the catalog's
-  // records; the size depends only on the names, so measure with blocks unset.
-  const std::size_t catalogBytes = buildBTree(catalogRecords(catalog), kCatalogShape).size();
-  const Layout layout = placeBlocks(catalog, catalogBytes);
-  const Bytes catalogFile = buildBTree(catalogRecords(catalog), kCatalogShape);
+  // records; the size depends only on the names, so lay it out with blocks unset.
+  const BTreeRecords records = catalogRecords(catalog);
+  const BTreeFile catalogFile(records, kCatalogShape);
+  const Layout layout = placeBlocks(catalog, catalogFile.size());
   const Bytes header = volumeHeader(catalog, layout);
   writeZeros(sink, kVolumeHeaderOffset);
   writeBytes(sink, header);
   writeZeros(sink, kBlockSize - kVolumeHeaderOffset - kVolumeHeaderSize);
   writeBytes(sink, allocationBitmap(layout));
-  writeBytes(sink, buildBTree({}, kExtentsShape));
-  writeBytes(sink, catalogFile);
+  const BTreeRecords noRecords = [](const auto&) {};
+  BTreeFile(noRecords, kExtentsShape).write(noRecords, sink);
+  catalogFile.write(records, sink);
   writeContents(catalog, sink);
   // The alternate header sits 1024 bytes before the end of the volume.
   writeZeros(sink, kBlockSize - kVolumeHeaderOffset);
