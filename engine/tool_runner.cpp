@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <new>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -135,36 +136,71 @@ void awaitReadable(int fd, StopEnforcer& stop) {
     }
 }
 
-// Large outputs grow into memory that the kernel may back with huge pages:
-// a page fault for every 4 KiB of a 100 MB result costs more than the copy.
-void reserveLarge(std::string& output, std::size_t capacity) {
-    std::string bigger;
-    bigger.reserve(capacity);
+// Large outputs live in memory that the kernel may back with huge pages: a
+// page fault for every 4 KiB of a 100 MB result costs more than the copy.
+void preferHugePages(void* data, std::size_t size) {
     const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto start = (reinterpret_cast<std::uintptr_t>(bigger.data()) + page - 1) & ~(page - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(bigger.data()) + capacity) & ~(page - 1);
+    const auto start = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(page - 1);
     if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-    bigger.append(output);
-    output.swap(bigger);
 }
 
-// The pipe is read without blocking, straight into the result, and waited on
+// What a tool printed, collected in a mapping that mremap() grows in the
+// page tables rather than by copying, and never zero-filled before it is
+// read into.
+class OutputBuffer {
+public:
+    OutputBuffer() = default;
+    OutputBuffer(const OutputBuffer&) = delete;
+    OutputBuffer& operator=(const OutputBuffer&) = delete;
+    ~OutputBuffer() {
+        if (data_) munmap(data_, capacity_);
+    }
+
+    // Room for `count` more bytes at the end.
+    char* spare(std::size_t count) {
+        if (capacity_ - size_ >= count) return data_ + size_;
+        const std::size_t capacity = std::max(2 * capacity_, size_ + count);
+        void* grown = data_ ? mremap(data_, capacity_, capacity, MREMAP_MAYMOVE)
+                            : mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (grown == MAP_FAILED) throw std::bad_alloc();
+        data_ = static_cast<char*>(grown);
+        capacity_ = capacity;
+        preferHugePages(data_, capacity_);
+        return data_ + size_;
+    }
+    void added(std::size_t count) { size_ += count; }
+    std::string_view view() const { return {data_, size_}; }
+
+private:
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+std::string asString(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    preferHugePages(text.data(), bytes.size());
+    text.append(bytes);
+    return text;
+}
+
+// The pipe is read without blocking, straight into the buffer, and waited on
 // only when it is empty: a tool that prints a lot costs little more than its
 // bytes.
 constexpr std::size_t readSize = 1 << 20;
 
-std::string readToEnd(int fd, pid_t child) {
-    std::string output;
+void readToEnd(int fd, pid_t child, OutputBuffer& output) {
     StopEnforcer stop(child);
     for (;;) {
         stop.check();
-        const std::size_t length = output.size();
-        if (output.capacity() < length + readSize) reserveLarge(output, std::max(2 * output.capacity(), length + readSize));
-        output.resize(length + readSize);
-        const ssize_t count = ::read(fd, output.data() + length, readSize);
-        output.resize(length + static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
-        if (count == 0) return output;
-        if (count > 0) continue;
+        const ssize_t count = ::read(fd, output.spare(readSize), readSize);
+        if (count == 0) return;
+        if (count > 0) {
+            output.added(static_cast<std::size_t>(count));
+            continue;
+        }
         if (errno == EAGAIN) awaitReadable(fd, stop);
         else if (errno != EINTR) throw std::system_error(errno, std::generic_category(), "Could not read tool output");
     }
@@ -197,9 +233,9 @@ std::string run(const std::string& tool, const std::vector<std::string>& argumen
     writeEnd.close();
     // Read before waiting: a tool that writes more than the pipe holds would
     // otherwise block for ever on a parent that waits for it.
-    std::string bytes;
+    OutputBuffer bytes;
     try {
-        bytes = readToEnd(readEnd.get(), child);
+        readToEnd(readEnd.get(), child, bytes);
     } catch (...) {
         waitForExit(child);
         setRunningChild(0);
@@ -208,7 +244,7 @@ std::string run(const std::string& tool, const std::vector<std::string>& argumen
     const int status = waitForExit(child);
     setRunningChild(0);
     throwIfInterrupted();
-    std::string text = isValidUTF8(bytes) ? std::move(bytes) : std::string();
+    const std::string text = isValidUTF8(bytes.view()) ? asString(bytes.view()) : std::string();
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return text;
     throw BuilderError(text.empty() ? "Command failed: " + executable : text);
 }
