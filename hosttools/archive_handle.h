@@ -3,6 +3,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <cctype>
 #include <memory>
 #include <string>
 
@@ -24,10 +25,13 @@ using ArchiveReader = std::unique_ptr<archive, ArchiveReaderFree>;
 using ArchiveWriter = std::unique_ptr<archive, ArchiveWriterFree>;
 using ArchiveEntry = std::unique_ptr<archive_entry, ArchiveEntryFree>;
 
-/// libarchive's description of the last error on `handle`.
+/// libarchive's description of the last error on `handle`, without the line
+/// feed some of its messages end in, so that it can stand inside a sentence.
 inline std::string archiveError(archive* handle) {
   const char* message = archive_error_string(handle);
-  return message != nullptr ? message : "unknown error";
+  std::string text = message != nullptr ? message : "unknown error";
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+  return text;
 }
 
 }  // namespace hosttools

@@ -12,6 +12,8 @@
 #include "mixed_bytes.h"
 #include "process_run.h"
 #include "temp_folder.h"
+#include "tool_failure.h"
+#include "zip_extraction.h"
 
 namespace hosttools_test {
 namespace {
@@ -130,13 +132,72 @@ TEST(DittoExtract, FailsOnDamagedMissingAndForeignArchives) {
   bytes[30 + std::string("data.txt").size() + 200] ^= 0x55;  // inside the deflated data
   writeFile(folder / "corrupt.zip", bytes);
   writeFile(folder / "truncated.zip", damaged.substr(0, damaged.size() / 2));
+  // Every entry whole, the end of the central directory cut off: entries after a cut would be missing unseen.
+  writeFile(folder / "cut-off.zip", damaged.substr(0, damaged.size() - 30));
   writeFile(folder / "text.zip", "this is not an archive\n");
-  for (const auto* name : {"corrupt.zip", "truncated.zip", "text.zip", "missing.zip"}) {
+  for (const auto* name : {"corrupt.zip", "truncated.zip", "cut-off.zip", "text.zip", "missing.zip"}) {
     SCOPED_TRACE(name);
-    const auto result = extract(folder / name, folder / "target");
+    const auto result = extract(folder / name, folder / "targets" / name);
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find((folder / name).string()), std::string::npos) << result.err;
   }
+  EXPECT_FALSE(fs::exists(folder / "targets/cut-off.zip"));
+}
+
+/// Extracts in this process with `limit`; returns the failure, or an empty
+/// string. Extraction enters the target, so the working folder is restored.
+std::string extractWithin(const fs::path& archive, const fs::path& directory, hosttools::ExpansionLimit limit) {
+  const auto working = fs::current_path();
+  std::string failure;
+  try {
+    hosttools::extractZip(archive, directory, limit);
+  } catch (const hosttools::ToolFailure& error) {
+    failure = error.what();
+  }
+  fs::current_path(working);
+  return failure;
+}
+
+TEST(DittoExtract, RefusesBeforeWritingAnArchiveThatDeclaresMoreThanItsLimit) {
+  TempFolder folder;
+  makeZip(folder / "zeros.zip", "for name in 'abc': add(name, bytes(50000), 0o100644)\n");
+  const auto failure = extractWithin(folder / "zeros.zip", folder / "target", {100'000, 1});
+  EXPECT_NE(failure.find("declare 150000 bytes in all, more than the 100000 bytes allowed"), std::string::npos)
+      << failure;
+  EXPECT_FALSE(fs::exists(folder / "target"));
+  EXPECT_EQ(extract(folder / "zeros.zip", folder / "target").status, 0) << "the tool's own limit is generous";
+}
+
+TEST(DittoExtract, AllowsAMultipleOfTheArchiveSizeAboveTheFloor) {
+  TempFolder folder;
+  makeZip(folder / "noise.zip", "import os\nadd('noise', os.urandom(200000), 0o100644)\n");
+  makeZip(folder / "zeros.zip", "add('zeros', bytes(200000), 0o100644)\n");
+  const hosttools::ExpansionLimit limit{1000, 4};
+  EXPECT_EQ(extractWithin(folder / "noise.zip", folder / "noise", limit), "");
+  EXPECT_EQ(fs::file_size(folder / "noise/noise"), 200'000u);
+  EXPECT_NE(extractWithin(folder / "zeros.zip", folder / "zeros", limit), "");
+}
+
+/// Makes the sole entry of `archive` declare `size` bytes in both its headers.
+void declareSize(const fs::path& archive, std::uint32_t size) {
+  auto bytes = readFile(archive);
+  for (const auto& [signature, field] : {std::pair{"PK\3\4", 22}, {"PK\1\2", 24}}) {
+    const auto at = bytes.find(signature) + field;
+    for (int index = 0; index < 4; ++index) bytes[at + index] = static_cast<char>(size >> (8 * index));
+  }
+  writeFile(archive, bytes);
+}
+
+TEST(DittoExtract, StopsAnEntryThatHoldsMoreThanItDeclaresAtTheLimit) {
+  TempFolder folder;
+  makeZip(folder / "liar.zip", "add('zeros', bytes(1000000), 0o100644)\n");
+  declareSize(folder / "liar.zip", 10);
+  const auto failure = extractWithin(folder / "liar.zip", folder / "target", {100'000, 1});
+  EXPECT_NE(failure.find("Stopped extracting the archive " + (folder / "liar.zip").string() + " at the entry 'zeros'"),
+            std::string::npos)
+      << failure;
+  std::error_code error;
+  EXPECT_LE(fs::file_size(folder / "target/zeros", error), 100'000u);
 }
 
 /// A tree with the entries an app bundle has: nested folders, an executable,
