@@ -110,6 +110,9 @@ class Extraction {
       : reader_(reader), writer_(writer), archivePath_(archivePath), allowed_(allowed) {}
 
   void extractEntry(archive_entry* entry) {
+    // Extracted by root, an entry keeping these bits would be a program that
+    // runs as root for whoever starts it; no runtime needs them.
+    archive_entry_set_perm(entry, archive_entry_perm(entry) & ~(S_ISUID | S_ISGID));
     if (archive_write_header(writer_, entry) != ARCHIVE_OK) throwEntryFailure("Refused to extract", entry, writer_);
     copyEntryData(entry);
     if (archive_write_finish_entry(writer_) != ARCHIVE_OK) throwEntryFailure("Could not finish", entry, writer_);

@@ -23,7 +23,7 @@ inline constexpr ExpansionLimit kExpansionLimit{std::uintmax_t{512} << 20, 32};
 
 /// Extracts the PKZip archive `archive` into `directory` (created with its
 /// parents when missing), streaming each entry and keeping folders, symlinks,
-/// modes and times.
+/// modes (less the set-user and set-group bits) and times.
 ///
 /// Refuses, and stops at, any entry that would land outside `directory`: an
 /// absolute name, a `..` component, or a path through a symlink on disk (such

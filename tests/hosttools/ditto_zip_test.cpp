@@ -56,12 +56,13 @@ std::vector<std::string> linesOf(const std::string& text) {
 
 mode_t permissionsOf(const fs::path& path) { return statusOf(path).st_mode & 07777; }
 
-TEST(DittoExtract, KeepsSymlinksModesAndFoldersOfAPythonZip) {
+TEST(DittoExtract, KeepsSymlinksModesButNotSetIdBitsAndFoldersOfAPythonZip) {
   TempFolder folder;
   makeZip(folder / "in.zip",
           "add('top/', '', 0o40750)\n"
           "add('top/run', '#!/bin/sh\\n', 0o100755)\n"
           "add('top/private', 'secret', 0o100600)\n"
+          "add('top/setuid', '#!/bin/sh\\n', 0o106755)\n"
           "add('top/deep/er/file', 'x' * 100000, 0o100644)\n"
           "add('top/link', 'run', 0o120777)\n"
           "add('top/dangling', '/nonexistent', 0o120777)\n");
@@ -71,6 +72,7 @@ TEST(DittoExtract, KeepsSymlinksModesAndFoldersOfAPythonZip) {
   EXPECT_EQ(permissionsOf(top), 0750u);
   EXPECT_EQ(permissionsOf(top / "run"), 0755u);
   EXPECT_EQ(permissionsOf(top / "private"), 0600u);
+  EXPECT_EQ(permissionsOf(top / "setuid"), 0755u);
   EXPECT_EQ(readFile(top / "deep/er/file"), std::string(100000, 'x'));
   EXPECT_EQ(fs::read_symlink(top / "link"), "run");
   EXPECT_EQ(fs::read_symlink(top / "dangling"), "/nonexistent");
