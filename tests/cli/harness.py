@@ -4,6 +4,7 @@ import hashlib
 import os
 import re
 import shutil
+import stat
 import subprocess
 import tempfile
 import unittest
@@ -38,16 +39,24 @@ def tree_hash(root, leave_out=lambda relative: False):
         paths += [os.path.join(current, name) for name in sorted(folders + files)]
         folders.sort()
     for path in paths:
-        if leave_out(os.path.relpath(path, root)):
+        relative = os.path.relpath(path, root)
+        if leave_out(relative):
             continue
         status = os.lstat(path)
-        digest.update(("%s %o\n" % (os.path.relpath(path, root), status.st_mode)).encode())
-        if os.path.islink(path):
-            digest.update(os.readlink(path).encode())
-        elif os.path.isfile(path):
+        digest.update(os.fsencode("%s %o\n" % (relative, status.st_mode)))
+        if stat.S_ISLNK(status.st_mode):
+            digest.update(os.fsencode(os.readlink(path)))
+        elif stat.S_ISREG(status.st_mode):
             with open(path, "rb") as stream:
                 digest.update(hashlib.sha256(stream.read()).digest())
     return digest.hexdigest()
+
+
+def mount_memory_file_system(path, megabytes, add_cleanup):
+    """Mounts a `megabytes` tmpfs at `path` (root only); `add_cleanup` (a test's or a class's) unmounts it."""
+    os.makedirs(path, exist_ok=True)
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%dm" % megabytes, "tmpfs", path], check=True)
+    add_cleanup(subprocess.run, ["umount", "-l", path])
 
 
 def added_by_configuration(relative):
@@ -107,6 +116,11 @@ class BuildTestCase(unittest.TestCase):
         environment = mock.patch.dict(os.environ, BUNDLEKILN_KEYCHAIN=keychain, BUNDLEKILN_NOTARY_PROFILES=profiles)
         environment.start()
         self.addCleanup(environment.stop)
+
+    def assertSignatureVerifies(self, app):
+        verified = subprocess.run([os.path.join(TOOL_ROOT, "usr/bin/codesign"), "--verify", "--deep", "--strict", app],
+                                  capture_output=True, text=True)
+        self.assertEqual(verified.returncode, 0, verified.stdout + verified.stderr)
 
     def assertRefused(self, result, message):
         self.assertEqual(result.returncode, 1, result.stderr)

@@ -19,9 +19,7 @@ class SuccessfulBuildTest(BuildTestCase):
         self.assertEqual(result.stderr, "")
         self.assertEqual(result.stdout.splitlines(), [PREPARING, ADDING, SIGNING, "Finished: " + app])
         self.assertNoStagingLeft()
-        verify = subprocess.run([os.path.join(TOOL_ROOT, "usr/bin/codesign"), "--verify", "--deep", "--strict", app],
-                                capture_output=True, text=True)
-        self.assertEqual(verify.returncode, 0, verify.stderr)
+        self.assertSignatureVerifies(app)
         return app
 
     def test_from_the_zip_download(self):

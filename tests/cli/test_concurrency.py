@@ -30,9 +30,7 @@ class ConcurrencyTest(BuildTestCase):
     def assertWholeAndVerified(self, name):
         app = os.path.join(self.output, name + ".app")
         self.assertEqual(bundled_project_hash(app), tree_hash(self.project))
-        verified = subprocess.run([os.path.join(TOOL_ROOT, "usr/bin/codesign"), "--verify", "--deep", "--strict", app],
-                                  capture_output=True, text=True)
-        self.assertEqual(verified.returncode, 0, verified.stdout + verified.stderr)
+        self.assertSignatureVerifies(app)
         listing = subprocess.run(["unzip", "-tq", os.path.join(self.output, name + ".zip")], capture_output=True)
         self.assertEqual(listing.returncode, 0, listing.stdout)
 

@@ -2,10 +2,9 @@
 
 import os
 import resource
-import subprocess
 import unittest
 
-from harness import TOOL_ROOT, BuildTestCase, tree_hash
+from harness import BuildTestCase, mount_memory_file_system, tree_hash
 
 
 def limit_file_size(size):
@@ -34,9 +33,7 @@ class DiskFullTest(BuildTestCase):
 
     def small_file_system(self, name, megabytes):
         path = os.path.join(self.folder, name)
-        os.makedirs(path)
-        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%dm" % megabytes, "tmpfs", path], check=True)
-        self.addCleanup(subprocess.run, ["umount", "-l", path])
+        mount_memory_file_system(path, megabytes, self.addCleanup)
         return path
 
     def test_writes_beyond_the_file_size_limit(self):
@@ -63,9 +60,7 @@ class DiskFullTest(BuildTestCase):
             self.assertNoStagingLeft()
             self.assertEqual(os.listdir(self.output), left)
             for app in left:
-                verified = subprocess.run([os.path.join(TOOL_ROOT, "usr/bin/codesign"), "--verify", "--deep",
-                                           "--strict", os.path.join(self.output, app)], capture_output=True, text=True)
-                self.assertEqual(verified.returncode, 0, verified.stdout + verified.stderr)
+                self.assertSignatureVerifies(os.path.join(self.output, app))
 
 
 if __name__ == "__main__":
