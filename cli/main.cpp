@@ -1,8 +1,8 @@
-#include "desktop_start.h"
+#include "desktop_loader.h"
 #include "headless_build.h"
 
 int main(int argc, char** argv) {
     const bundlekiln::cli::Arguments arguments(argv, argv + argc);
     if (bundlekiln::cli::hasFlag(arguments, "--build")) return bundlekiln::cli::runHeadlessBuild(arguments);
-    return bundlekiln::app::runDesktop(argc, argv);
+    return bundlekiln::cli::runDesktopWindow(argc, argv);
 }

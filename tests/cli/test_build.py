@@ -3,8 +3,8 @@ import plistlib
 import subprocess
 import unittest
 
-from harness import (ADDING, PREPARING, SIGNING, TOOL_ROOT, BuildTestCase, added_by_configuration, bundled_project_hash,
-                     make_runtime, tree_hash)
+from harness import (ADDING, EXECUTABLE, PREPARING, SIGNING, TOOL_ROOT, BuildTestCase, added_by_configuration,
+                     bundled_project_hash, make_runtime, tree_hash)
 
 EXISTS = ("An output with this name already exists. Choose a new name or output folder; "
           "existing builds are never overwritten.")
@@ -100,6 +100,26 @@ class InstalledProgramTest(BuildTestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertTrue(os.path.isfile(os.path.join(self.output, "Installed.app/Contents/MacOS/nwjs")))
         self.assertTrue(os.path.islink(os.path.join(prefix, "libexec/bundlekiln/toolroot/bin/chmod")))
+        # Without a display, the message comes from the installed window module, so the program found it.
+        for variable in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
+            environment.pop(variable, None)
+        window = subprocess.run([os.path.join(prefix, "bin/bundlekiln")], capture_output=True, text=True,
+                                env=environment, timeout=60)
+        self.assertEqual((window.returncode, window.stderr), (1, "No display is available for the desktop window; "
+                                                                 "run with --build for a headless build.\n"))
+
+    def test_a_headless_build_loads_no_window_toolkit(self):
+        # The loader writes one log per process, the tools' included.
+        environment = dict(os.environ, BUNDLEKILN_TOOL_ROOT=TOOL_ROOT, TMPDIR=self.temporary, LD_DEBUG="libs",
+                           LD_DEBUG_OUTPUT=os.path.join(self.folder, "loader"))
+        result = subprocess.run([EXECUTABLE, "--build", "--project", self.project, "--runtime", self.runtime(),
+                                 "--output", self.output, "--name", "Headless"], capture_output=True, text=True,
+                                env=environment, timeout=120)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        loaded = "".join(open(os.path.join(self.folder, name)).read() for name in os.listdir(self.folder)
+                         if name.startswith("loader"))
+        self.assertIn("calling init: ", loaded)
+        self.assertEqual([line for line in loaded.splitlines() if "calling init:" in line and "libQt6" in line], [])
 
 
 class RefusedBuildTest(BuildTestCase):
