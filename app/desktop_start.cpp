@@ -4,6 +4,7 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 
@@ -32,6 +33,9 @@ int runDesktop(int& argc, char** argv) {
         std::cerr << "No display is available for the desktop window; run with --build for a headless build.\n";
         return 1;
     }
+    // A write beyond the file-size limit must fail with EFBIG, in the window and in the tools its builds
+    // run, rather than kill the window with its build half-done.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication application(argc, argv);
     application.setApplicationName("Bundlekiln");
     AppDelegate delegate(std::vector<std::string>(argv, argv + argc), platformServices());

@@ -4,6 +4,8 @@
 #include "atomic_file.h"
 #include "form_settings.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLayout>
@@ -49,7 +51,14 @@ void checkSettingsPersistence(AppDelegate& delegate) {
 void renderLayout(QWidget& formStack, const std::filesystem::path& image) {
     if (QLayout* layout = formStack.layout()) layout->activate();
     const QPixmap picture = formStack.grab(formStack.rect());
-    if (!picture.isNull()) picture.save(QString::fromStdString(image.string()), "PNG");
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (picture.isNull() || !buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG") || png.isEmpty()) return;
+    // A failed write leaves no image rather than a truncated one; it does not fail the test.
+    try {
+        writeFileAtomically(image, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+    } catch (const std::exception&) {
+    }
 }
 
 std::string decimal(qreal value) {

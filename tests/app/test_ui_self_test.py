@@ -7,6 +7,7 @@ import plistlib
 import re
 import shutil
 import struct
+import resource
 import subprocess
 import tempfile
 import unittest
@@ -51,7 +52,7 @@ class SelfTest(unittest.TestCase):
     def store(self, suite):
         return os.path.join(self.config, suite + ".plist")
 
-    def run_self_test(self, *arguments, display="offscreen"):
+    def run_self_test(self, *arguments, display="offscreen", **options):
         environment = dict(os.environ, HOME=self.folder, XDG_CONFIG_HOME=os.path.join(self.folder, "config"),
                            XDG_DATA_HOME=os.path.join(self.folder, "data"))
         environment.pop("QT_QPA_PLATFORM", None)
@@ -61,7 +62,8 @@ class SelfTest(unittest.TestCase):
             environment["QT_QPA_PLATFORM"] = "offscreen"
         else:
             command = ["xvfb-run", "-a", *command]
-        return subprocess.run(command, cwd=self.folder, env=environment, capture_output=True, text=True, timeout=60)
+        return subprocess.run(command, cwd=self.folder, env=environment, capture_output=True, text=True, timeout=60,
+                              **options)
 
     def check_success(self, result, image):
         self.assertEqual(result.returncode, 0, result.stderr)
@@ -100,6 +102,14 @@ class SelfTest(unittest.TestCase):
     def test_without_an_image_path_the_image_is_named_after_the_flag(self):
         result = self.run_self_test("--self-test-ui")
         self.check_success(result, os.path.join(self.folder, "--self-test-ui"))
+
+    def test_an_image_that_cannot_be_written_is_left_out_whole_and_the_test_still_passes(self):
+        # The picture is larger than the file-size limit; the marker fits.
+        limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))
+        result = self.run_self_test("--self-test-ui", "big.png", preexec_fn=limit)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIsNotNone(SUCCESS.fullmatch(result.stdout), result.stdout)
+        self.assertEqual([name for name in os.listdir(self.folder) if "png" in name], [])
 
     def test_runs_on_a_virtual_x_display(self):
         image = os.path.join(self.folder, "x.png")
