@@ -23,16 +23,23 @@ _MEASURE = """
 import resource, subprocess, sys, time
 start = time.perf_counter()
 subprocess.run(sys.argv[1:], check=True, stdout=subprocess.DEVNULL)
-print(time.perf_counter() - start, resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)
+usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+print(time.perf_counter() - start, usage.ru_maxrss, usage.ru_utime + usage.ru_stime)
 """
+
+
+def measured(command, env=None):
+    """Seconds taken, the peak resident memory in MiB of the largest process the command ran, and the
+    processor seconds of all of them."""
+    result = subprocess.run([sys.executable, "-c", _MEASURE, *command], check=True, capture_output=True, text=True,
+                            env=env)
+    elapsed, peak, cpu = result.stdout.split()
+    return float(elapsed), int(peak) / 1024, float(cpu)
 
 
 def timed(command, env=None):
     """Seconds taken, and the peak resident memory in MiB of the largest process the command ran."""
-    result = subprocess.run([sys.executable, "-c", _MEASURE, *command], check=True, capture_output=True, text=True,
-                            env=env)
-    elapsed, peak = result.stdout.split()
-    return float(elapsed), int(peak) / 1024
+    return measured(command, env)[:2]
 
 
 def stopwatch(work):
@@ -76,12 +83,13 @@ def build_command(project, runtime, output, *options):
             "--name", "Demo", *options]
 
 
-def timed_build(project, runtime, scratch, *options, env=None):
-    """One headless build into a fresh output folder, staged under `scratch`: (seconds, peak MiB)."""
+def timed_build(project, runtime, scratch, *options, env=None, measure=timed):
+    """One headless build into a fresh output folder, staged under `scratch`: (seconds, peak MiB), or
+    what `measure` returns."""
     output = os.path.join(scratch, "out")
     environment = dict(env or os.environ, TMPDIR=scratch)
     try:
-        return timed(build_command(project, runtime, output, *options), env=environment)
+        return measure(build_command(project, runtime, output, *options), env=environment)
     finally:
         shutil.rmtree(output, ignore_errors=True)
 

@@ -1,7 +1,8 @@
 // A timing tool root for the benchmarks: installed under every tool's path,
 // it runs the real tool of the same path under BENCH_REAL_TOOL_ROOT with the
-// same arguments and appends "<path> <seconds> <peak KiB>" to BENCH_TOOL_LOG. What the
-// tool prints passes through untouched, so the build cannot tell.
+// same arguments and appends "<path> <seconds> <peak KiB> <processor seconds>"
+// to BENCH_TOOL_LOG. What the tool prints passes through untouched, so the
+// build cannot tell.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +34,9 @@ int main(int, char** argv) {
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (FILE* log = std::fopen(logPath, "a")) {
-        std::fprintf(log, "%s %.6f %ld\n", tool.c_str(), seconds, usage.ru_maxrss);
+        const double processor = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        std::fprintf(log, "%s %.6f %ld %.6f\n", tool.c_str(), seconds, usage.ru_maxrss, processor);
         std::fclose(log);
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
