@@ -30,8 +30,18 @@ std::string readWholeFile(const fs::path& path) {
     return contents;
 }
 
+Manifest parsedManifest(const std::string& text) {
+    return Manifest::parse(text, [](int depth, Manifest::parse_event_t event, const Manifest&) {
+        const bool opens = event == Manifest::parse_event_t::object_start || event == Manifest::parse_event_t::array_start;
+        if (opens && depth >= maximumManifestDepth)
+            throw BuilderError("package.json nests arrays and objects more than " +
+                               std::to_string(maximumManifestDepth) + " levels deep.");
+        return true;
+    });
+}
+
 Manifest validateNWProject(const fs::path& folder) {
-    Manifest manifest = Manifest::parse(readWholeFile(folder / "package.json"));
+    Manifest manifest = parsedManifest(readWholeFile(folder / "package.json"));
     if (!manifest.is_object()) throw BuilderError("package.json must contain a JSON object.");
     const auto main = manifest.find("main");
     if (main == manifest.end() || !main->is_string() || main->get<std::string>().empty())

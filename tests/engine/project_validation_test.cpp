@@ -108,5 +108,17 @@ TEST(ProjectValidation, BrokenJSONGivesTheParserError) {
     EXPECT_THROW(manifestOf(folder / "p"), nlohmann::json::parse_error);
 }
 
+TEST(ProjectValidation, NestingBeyondTheLimitIsRefusedWhileParsing) {
+    TemporaryFolder folder;
+    writeFile(folder / "p/index.html", "");
+    const auto nested = [](int depth) {
+        return R"({"main":"index.html","x":)" + std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}";
+    };
+    writeFile(folder / "p/package.json", nested(maximumManifestDepth));
+    EXPECT_EQ(refusal(folder / "p"), "accepted");
+    writeFile(folder / "p/package.json", nested(maximumManifestDepth + 1));
+    EXPECT_EQ(refusal(folder / "p"), "package.json nests arrays and objects more than 512 levels deep.");
+}
+
 } // namespace
 } // namespace bundlekiln
