@@ -152,7 +152,7 @@ std::uint64_t BTreeFile::size() const {
   return static_cast<std::uint64_t>(top.firstNumber + nodeCount(top)) * shape_.nodeSize;
 }
 
-void BTreeFile::write(const BTreeRecords& records, ByteSink& sink) const {
+Bytes BTreeFile::headerNode() const {
   const Level& top = levels_.back();
   const std::uint32_t totalNodes = top.firstNumber + nodeCount(top);
   const bool empty = leafRecords_ == 0;
@@ -175,14 +175,16 @@ void BTreeFile::write(const BTreeRecords& records, ByteSink& sink) const {
   // The map record marks every node as used: nodes 0 .. totalNodes-1.
   Bytes map(shape_.nodeSize - kDescriptorSize - kHeaderRecordSize - kUserDataRecordSize - 8, 0);
   for (std::uint32_t node = 0; node < totalNodes; ++node) map[node / 8] |= static_cast<std::uint8_t>(0x80 >> (node % 8));
-  Node headerNode(kHeaderNode, 0, shape_.nodeSize);
-  const Bytes userData(kUserDataRecordSize, 0);
-  headerNode.add(header);
-  headerNode.add(userData);
-  headerNode.add(map);
-  const Bytes headerBytes = headerNode.take(0, 0);
-  sink.write(headerBytes.data(), headerBytes.size());
+  Node node(kHeaderNode, 0, shape_.nodeSize);
+  node.add(header);
+  node.add(Bytes(kUserDataRecordSize, 0));
+  node.add(map);
+  return node.take(0, 0);
+}
 
+void BTreeFile::write(const BTreeRecords& records, ByteSink& sink) const {
+  const Bytes header = headerNode();
+  sink.write(header.data(), header.size());
   Level leafLevel{levels_.front().firstNumber, {}};
   LevelPacker leaves(kLeafNode, 1, shape_, leafLevel, nodeCount(levels_.front()), &sink);
   records([&](const BTreeRecord& record) { leaves.add(record.key, record.data, record.key); });

@@ -52,6 +52,9 @@ class BTreeFile {
   };
 
  private:
+  /// Node 0: the header record, the user data record and the map of nodes in use.
+  Bytes headerNode() const;
+
   BTreeShape shape_;
   std::uint32_t leafRecords_ = 0;
   std::vector<Level> levels_;  // leaves first, up to the root
