@@ -24,6 +24,7 @@ constexpr std::pair<char, std::string_view> kEntities[] = {
 
 // Newlines are escaped too, as each entry must stay on one line.
 std::string escaped(std::string_view text) {
+  if (text.find_first_of("&<>\n\r") == std::string_view::npos) return std::string(text);
   std::string out;
   for (char c : text) {
     std::string_view replacement(&c, 1);
@@ -91,6 +92,13 @@ bool isWithin(const fs::path& path, const fs::path& folder) {
   return text.size() > prefix.size() && text.compare(0, prefix.size(), prefix) == 0 && text[prefix.size()] == '/';
 }
 
+// `path` below `folder`, as the walk of `folder` spelled it.
+std::string relativeText(const fs::path& path, const fs::path& folder) {
+  const std::string& prefix = folder.native();
+  const std::size_t skip = prefix.ends_with('/') ? prefix.size() : prefix.size() + 1;
+  return path.native().substr(skip);
+}
+
 /// A seal file read line by line: its file entries first, then its signing record.
 class SealFileReader {
  public:
@@ -154,13 +162,18 @@ BundleReader::BundleReader(fs::path top) : top_(std::move(top)) {}
 void BundleReader::readContents(const fs::path& bundle, const std::function<void(const SealEntry&)>& visit) {
   const fs::path sealFolder = sealFile(bundle).parent_path(), ticket = ticketFile(bundle);
   // The bundle inside the top being walked through; its files are read again for the bundles around it.
-  fs::path nestedBundle = bundle != top_ ? bundle : fs::path();
+  const bool atTop = bundle == top_;
+  fs::path nestedBundle = atTop ? fs::path() : bundle;
   // The seal's folder and a stapled ticket are not part of what a bundle seals.
+  // Compared as text: every path of the walk starts with the bundle's own.
   walkTree(bundle, [&](const fs::path& path, const struct stat& status) {
-    if (path == bundle || path == sealFolder || isWithin(path, sealFolder) || path == ticket) return;
-    if (bundle == top_ && !nestedBundle.empty() && !isWithin(path, nestedBundle)) nestedBundle.clear();
+    const std::string& text = path.native();
+    if (text == bundle.native() || text == sealFolder.native() || isWithin(path, sealFolder) ||
+        text == ticket.native())
+      return;
+    if (atTop && !nestedBundle.empty() && !isWithin(path, nestedBundle)) nestedBundle.clear();
     if (nestedBundle.empty() && isBundleFolder(path, status)) nestedBundle = path;
-    const std::string relative = path.lexically_relative(bundle).string();
+    const std::string relative = relativeText(path, bundle);
     if (S_ISLNK(status.st_mode)) visit({relative, "link:" + fs::read_symlink(path).string()});
     else if (S_ISDIR(status.st_mode)) visit({relative, "folder"});
     else visit({relative, "file:" + digestOf(path, !nestedBundle.empty())});
