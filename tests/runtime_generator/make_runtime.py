@@ -144,7 +144,8 @@ def write_framework(frameworks, archs, plist_format, framework_bytes, resource_f
     write_macho(os.path.join(version, "nwjs Framework"), archs, MH_DYLIB, framework_bytes)
     write_macho(os.path.join(version, "Libraries", "libffmpeg.dylib"), archs, MH_DYLIB, 256 << 10)
     write_macho(os.path.join(version, "Helpers", "chrome_crashpad_handler"), archs, MH_EXECUTE, 64 << 10)
-    for helper in ("nwjs Helper", "nwjs Helper (GPU)", "nwjs Helper (Plugin)", "nwjs Helper (Renderer)"):
+    for helper in ("nwjs Helper", "nwjs Helper (Alerts)", "nwjs Helper (GPU)", "nwjs Helper (Plugin)",
+                   "nwjs Helper (Renderer)"):
         write_helper(os.path.join(version, "Helpers"), helper, archs, plist_format)
     resources = os.path.join(version, "Resources")
     write_plist(os.path.join(resources, "Info.plist"), app_plist("nwjs Framework", "io.nwjs.nwjs.framework", "115.0"), plist_format)
