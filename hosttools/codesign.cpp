@@ -85,14 +85,21 @@ int signWithIdentity(const std::string& identity, const fs::path& entitlements, 
   return 0;
 }
 
+// "Demo.app/" names the bundle Demo.app, as it does for the shell; its name decides whether it is a bundle.
+fs::path itemPath(std::string_view argument) {
+  fs::path path(argument);
+  while (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
+  return path;
+}
+
 int dispatch(const std::vector<std::string_view>& args) {
   if (args.size() == 5 && args[0] == "--force" && args[1] == "--deep" && args[2] == "--sign" && args[3] == "-")
-    return signAdHocDeep(fs::path(args[4]));
+    return signAdHocDeep(itemPath(args[4]));
   if (args.size() == 9 && args[0] == "--force" && args[1] == "--sign" && args[3] == "--timestamp" &&
       args[4] == "--options" && args[5] == "runtime" && args[6] == "--entitlements")
-    return signWithIdentity(std::string(args[2]), fs::path(args[7]), fs::path(args[8]));
+    return signWithIdentity(std::string(args[2]), fs::path(args[7]), itemPath(args[8]));
   if (args.size() == 4 && args[0] == "--verify" && args[1] == "--deep" && args[2] == "--strict")
-    return hosttools::verifyDeepStrict(fs::path(args[3]));
+    return hosttools::verifyDeepStrict(itemPath(args[3]));
   hosttools::exitWithUsage(kUsage);
 }
 

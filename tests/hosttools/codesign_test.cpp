@@ -73,6 +73,21 @@ TEST_F(Codesign, VerifyNamesEveryChange) {
   EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 6 + 4) << result.err;
 }
 
+// The seal's own folder is left out and entries are named relative to the bundle however the
+// bundle's path is spelled.
+TEST_F(Codesign, APathWithATrailingSlashSealsTheSameEntries) {
+  ASSERT_EQ(runTool("codesign", {"--force", "--deep", "--sign", "-", app.string() + "/"}).status, 0);
+  const std::string seal = readFile(app / "Contents/_CodeSignature/CodeResources");
+  EXPECT_EQ(seal.find("<key>Contents/_CodeSignature"), std::string::npos) << seal;
+  EXPECT_NE(seal.find("<key>Contents/Info.plist</key>"), std::string::npos) << seal;
+  auto result = verify();
+  EXPECT_EQ(result.status, 0) << result.err;
+
+  ASSERT_EQ(signAdHoc().status, 0);
+  result = runTool("codesign", {"--verify", "--deep", "--strict", app.string() + "/"});
+  EXPECT_EQ(result.status, 0) << result.err;
+}
+
 TEST_F(Codesign, SealRecordsTheDigestOfEachPageInOrder) {
   ASSERT_EQ(signAdHoc().status, 0);
   const auto expected = runProcess(
