@@ -12,8 +12,8 @@ namespace of its own (unshare -n). What it takes to run it offline:
   that one path.
 """
 
-import json
 import hashlib
+import json
 import os
 import shutil
 import subprocess
