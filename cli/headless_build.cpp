@@ -14,7 +14,9 @@ void onStopSignal(int signal) { requestInterruption(signal); }
 void catchStopSignals() {
     struct sigaction action {};
     action.sa_handler = onStopSignal;
-    action.sa_flags = SA_RESTART;
+    // No SA_RESTART: a call blocked in the engine (a write to a full output
+    // pipe, say) must return, so that the stop is seen and the build cleans up.
+    action.sa_flags = 0;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);

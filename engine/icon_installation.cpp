@@ -5,9 +5,13 @@
 #include "kilnsmith.h"
 #include "path_extension.h"
 #include "png_size.h"
+#include "regular_file.h"
 #include "tool_runner.h"
+#include "tree_copy.h"
 
 #include <array>
+#include <cerrno>
+#include <fcntl.h>
 
 namespace bundlekiln {
 namespace {
@@ -37,28 +41,49 @@ bool isSquarePNG(const fs::path& icon) {
     return size && size->width == size->height;
 }
 
-void compileIconSet(const fs::path& png, const fs::path& iconFile, const fs::path& staging) {
+void compileIconSet(const fs::path& png, const Folder& resources, const Folder& staging) {
     if (!isSquarePNG(png)) throw BuilderError("Choose a square PNG icon.");
-    const fs::path folder = staging / "AppIcon.iconset";
-    fs::create_directories(folder);
+    const Folder folder = staging.makeFolder("AppIcon.iconset");
     for (const auto& entry : iconSet) {
         const std::string pixels = std::to_string(entry.pixels);
-        run("/usr/bin/sips", {"-z", pixels, pixels, png.string(), "--out", (folder / entry.fileName).string()});
+        run("/usr/bin/sips", {"-z", pixels, pixels, png.string(), "--out", (folder.path() / entry.fileName).string()});
     }
-    run("/usr/bin/iconutil", {"-c", "icns", folder.string(), "-o", iconFile.string()});
+    run("/usr/bin/iconutil", {"-c", "icns", folder.path().string(), "-o", (resources.path() / "app.icns").string()});
+}
+
+/// Copies the file `from` (a descriptor) as `name` into `folder`.
+void copyInto(int from, const Folder& folder, const std::string& name) {
+    const fs::path path = folder.path() / name;
+    UniqueFd to = openBeneath(folder.fd(), name, O_WRONLY | O_CREAT | O_EXCL, path, 0644);
+    if (const int error = copyFileContents(from, to.get())) throwFileError("Could not copy to", path, error);
+    if (to.close() != 0) throwFileError("Could not write", path, errno);
+}
+
+/// The icon is read once, into the staging folder, and every later step works
+/// on that copy: a pipe or a device given as the icon is refused before any
+/// read, and a file changed meanwhile cannot change what is built.
+fs::path stagedIcon(const fs::path& icon, const std::string& extension, const Folder& staging) {
+    const std::string name = "Icon." + extension;
+    staging.removeTree(name);
+    const UniqueFd source = openRegularFile(AT_FDCWD, icon, "The icon", icon);
+    copyInto(source.get(), staging, name);
+    return staging.path() / name;
 }
 
 } // namespace
 
-void Kilnsmith::installIcon(const fs::path& icon, const fs::path& resources, const fs::path& staging,
-                            const fs::path& app) const {
-    const fs::path iconFile = resources / "app.icns";
-    std::error_code ignored;
-    fs::remove(iconFile, ignored);
+void Kilnsmith::installIcon(const fs::path& icon, const Folder& resources, const Folder& staging,
+                            const Folder& app) const {
+    resources.removeTree("app.icns");
     const std::string extension = lowercasePathExtension(icon);
-    if (extension == "icns") fs::copy_file(icon, iconFile);
-    else if (extension == "png") compileIconSet(icon, iconFile, staging);
-    else throw BuilderError("Icon must be a PNG or .icns file.");
+    if (extension != "icns" && extension != "png") throw BuilderError("Icon must be a PNG or .icns file.");
+    const fs::path staged = stagedIcon(icon, extension, staging);
+    if (extension == "icns") {
+        const UniqueFd source = openRegularFile(staging.fd(), staged.filename(), "The icon", staged);
+        copyInto(source.get(), resources, "app.icns");
+    } else {
+        compileIconSet(staged, resources, staging);
+    }
     editInfoPlist(app, [](plist_t info) { plist_dict_set_item(info, "CFBundleIconFile", plist_new_string("app.icns")); });
 }
 

@@ -6,12 +6,12 @@
 
 namespace bundlekiln {
 
-void editInfoPlist(const std::filesystem::path& app, const std::function<void(plist_t dictionary)>& edit) {
-    const std::filesystem::path path = app / "Contents/Info.plist";
-    PropertyList list = readPropertyList(path);
+void editInfoPlist(const Folder& app, const std::function<void(plist_t dictionary)>& edit) {
+    const Folder contents = app.folder("Contents");
+    PropertyList list = readPropertyList(contents, "Info.plist");
     if (!list.isDictionary()) throw BuilderError("NW.js runtime has an invalid Info.plist.");
     edit(list.root());
-    writeFileAtomically(path, xmlText(list));
+    writeFileAtomically(contents, "Info.plist", xmlText(list));
 }
 
 } // namespace bundlekiln

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "build_options.h"
+#include "folder.h"
 #include "manifest.h"
 
 #include <filesystem>
@@ -43,37 +44,33 @@ private:
     friend struct KilnsmithTestAccess;
 
     void validateMetadata(const BuildOptions& options) const;
-    std::filesystem::path resolveRuntime(const std::filesystem::path& runtime,
-                                         const std::filesystem::path& staging) const;
+    std::filesystem::path resolveRuntime(const std::filesystem::path& runtime, const Folder& staging) const;
     std::optional<std::filesystem::path> findApp(const std::filesystem::path& folder) const;
     void checkArchitecture(const std::filesystem::path& runtimeApp, const std::string& architecture) const;
-    void addProjectFiles(const std::filesystem::path& source, const std::filesystem::path& bundledProject,
-                         const std::filesystem::path& staging) const;
+    void addProjectFiles(const std::filesystem::path& source, const Folder& app, const Folder& staging) const;
     /// Writes the window settings into the staged project `folder`: updates
     /// `manifest` (name, version, window, inject_js_end), writes the injected
     /// script and then package.json, both atomically. Throws BuilderError when
-    /// the project's own injection script lies outside the project; read and
-    /// write errors pass through.
-    void configureProject(Manifest& manifest, const std::filesystem::path& folder,
-                          const BuildOptions& options) const;
+    /// the project's own injection script lies outside the project or is
+    /// reached through a link; read and write errors pass through.
+    void configureProject(Manifest& manifest, const Folder& folder, const BuildOptions& options) const;
     /// Gives the staged bundle's Info.plist the chosen name, identifier and
     /// version and marks it high-resolution capable; written back as XML.
-    void updatePlist(const std::filesystem::path& app, const BuildOptions& options) const;
+    void updatePlist(const Folder& app, const BuildOptions& options) const;
     /// Installs `icon` (.icns copied, square PNG rendered and compiled) as
-    /// resources / "app.icns" and names it in the Info.plist.
-    void installIcon(const std::filesystem::path& icon, const std::filesystem::path& resources,
-                     const std::filesystem::path& staging, const std::filesystem::path& app) const;
-    void repairPermissions(const std::filesystem::path& app) const;
-    void signAndVerify(const std::filesystem::path& app, const BuildOptions& options,
-                       const std::filesystem::path& staging) const;
-    void sign(const std::filesystem::path& app, const BuildOptions& options,
-              const std::filesystem::path& staging) const;
+    /// resources / "app.icns" and names it in the Info.plist. The icon is read
+    /// once, into the staging folder, and only if it is a regular file.
+    void installIcon(const std::filesystem::path& icon, const Folder& resources, const Folder& staging,
+                     const Folder& app) const;
+    void repairPermissions(const Folder& app) const;
+    void signAndVerify(const std::filesystem::path& app, const BuildOptions& options, const Folder& staging) const;
+    void sign(const std::filesystem::path& app, const BuildOptions& options, const Folder& staging) const;
     void notarize(const std::filesystem::path& app, const std::string& profile,
                   const std::filesystem::path& staging) const;
     void buildZIP(const std::filesystem::path& app, const std::filesystem::path& folder) const;
-    void buildDMG(const std::filesystem::path& app, const std::filesystem::path& folder) const;
+    void buildDMG(const std::filesystem::path& app, const Folder& staging) const;
     void moveOutputs(const BuildOptions& options, const std::filesystem::path& stagedApp,
-                     const std::filesystem::path& staging) const;
+                     const Folder& staging) const;
 };
 
 } // namespace bundlekiln

@@ -1,7 +1,7 @@
 #include "no_clobber_move.h"
 
+#include "locked_folder.h"
 #include "tree_copy.h"
-#include "uuid.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -14,8 +14,10 @@ namespace fs = std::filesystem;
 
 enum class Rename { done, exists, otherFileSystem, unsupported };
 
-Rename renameWithoutReplacing(const fs::path& from, const fs::path& to) {
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return Rename::done;
+constexpr std::string_view partialMarker = ".partial-";
+
+Rename renameWithoutReplacing(int fromFolder, const fs::path& from, int toFolder, const fs::path& to) {
+    if (renameat2(fromFolder, from.c_str(), toFolder, to.c_str(), RENAME_NOREPLACE) == 0) return Rename::done;
     switch (errno) {
     case EEXIST: return Rename::exists;
     case EXDEV: return Rename::otherFileSystem;
@@ -26,51 +28,52 @@ Rename renameWithoutReplacing(const fs::path& from, const fs::path& to) {
     }
 }
 
-void removeQuietly(const fs::path& path) {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-}
-
-// A rename within one folder: the no-replace rename, or, where the file system
-// lacks it, a check before the plain rename, the best such a file system allows.
-bool renameInPlace(const fs::path& from, const fs::path& to) {
-    switch (renameWithoutReplacing(from, to)) {
+// A rename within one file system: the no-replace rename, or, where the file
+// system lacks it, a check before the plain rename, the best it allows.
+bool renameInPlace(int fromFolder, const fs::path& from, int toFolder, const fs::path& to) {
+    switch (renameWithoutReplacing(fromFolder, from, toFolder, to)) {
     case Rename::done: return true;
     case Rename::exists: return false;
     case Rename::otherFileSystem:
     case Rename::unsupported: break;
     }
-    if (fs::exists(fs::symlink_status(to))) return false;
-    fs::rename(from, to);
+    struct stat status {};
+    if (fstatat(toFolder, to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) return false;
+    if (renameat(fromFolder, from.c_str(), toFolder, to.c_str()) != 0) throwFileError("Could not move", from, errno);
     return true;
 }
 
+// The copy is made inside a locked hidden folder beside `to` (its name does
+// not grow with `to`'s), then renamed out of it into place.
 bool copyIntoPlace(const fs::path& from, const fs::path& to) {
-    const fs::path partial = to.parent_path() / ("." + to.filename().string() + ".partial-" + randomUUID());
-    try {
-        copyTree(from, partial);
-        if (!renameInPlace(partial, to)) {
-            removeQuietly(partial);
-            return false;
-        }
-    } catch (...) {
-        removeQuietly(partial);
-        throw;
-    }
-    removeQuietly(from);
+    const Folder output = Folder::open(to.parent_path());
+    sweepLeftovers(output, isPartialMoveName);
+    const LockedFolder partial(output, ".bundlekiln" + std::string(partialMarker));
+    const Folder source = Folder::open(from.parent_path());
+    const TreeLimit limit{1024, "The app"};
+    const std::string name = to.filename().string();
+    copyTree(from, partial.path() / name, {}, limit);
+    if (!renameInPlace(partial.folder().fd(), name, output.fd(), name)) return false;
+    source.removeTree(from.filename().string());
     return true;
 }
 
 } // namespace
 
 bool moveWithoutReplacing(const fs::path& from, const fs::path& to) {
-    switch (renameWithoutReplacing(from, to)) {
+    switch (renameWithoutReplacing(AT_FDCWD, from, AT_FDCWD, to)) {
     case Rename::done: return true;
     case Rename::exists: return false;
     case Rename::otherFileSystem: return copyIntoPlace(from, to);
-    case Rename::unsupported: return renameInPlace(from, to);
+    case Rename::unsupported: return renameInPlace(AT_FDCWD, from, AT_FDCWD, to);
     }
     return false;
+}
+
+bool isPartialMoveName(std::string_view name) {
+    const auto marker = name.rfind(partialMarker);
+    return name.starts_with(".") && marker != std::string_view::npos && marker > 0 &&
+           isUUID(name.substr(marker + partialMarker.size()));
 }
 
 } // namespace bundlekiln

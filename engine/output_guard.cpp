@@ -6,6 +6,16 @@ namespace bundlekiln {
 
 namespace fs = std::filesystem;
 
+fs::path resolvedProject(const fs::path& project) {
+    std::error_code error;
+    if (fs::is_directory(project, error)) {
+        fs::path resolved = fs::canonical(project, error);
+        return error ? project : resolved;
+    }
+    const fs::path folder = fs::canonical(project.parent_path(), error);
+    return error ? project : folder / project.filename();
+}
+
 fs::path sourceFolder(const fs::path& project) {
     std::error_code error;
     if (fs::is_directory(project, error)) return project;

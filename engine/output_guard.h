@@ -10,6 +10,12 @@ inline constexpr const char* outputExistsMessage =
     "An output with this name already exists. Choose a new name or output folder; "
     "existing builds are never overwritten.";
 
+/// The project with every symbolic link resolved, so that the build reads the
+/// real folder once and can never mistake a link for the project itself: a
+/// folder resolved whole, a file by its folder (the file keeps its name).
+/// Returned unchanged when it cannot be resolved, for validation to refuse.
+std::filesystem::path resolvedProject(const std::filesystem::path& project);
+
 /// The folder whose whole contents become the app: the project itself when it
 /// is a folder, otherwise the folder around the chosen HTML file.
 std::filesystem::path sourceFolder(const std::filesystem::path& project);

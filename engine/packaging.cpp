@@ -13,11 +13,11 @@ void Kilnsmith::buildZIP(const fs::path& app, const fs::path& folder) const {
     run("/usr/bin/ditto", {"-c", "-k", "--sequesterRsrc", "--keepParent", app.string(), archive.string()});
 }
 
-void Kilnsmith::buildDMG(const fs::path& app, const fs::path& folder) const {
+void Kilnsmith::buildDMG(const fs::path& app, const Folder& staging) const {
     report("Creating DMG\u2026");
     const std::string volumeName = app.stem().string();
-    const fs::path image = folder / (volumeName + ".dmg");
-    if (fs::exists(fs::symlink_status(image))) fs::remove_all(image);
+    const fs::path image = staging.path() / (volumeName + ".dmg");
+    staging.removeTree(image.filename().string());
     run("/usr/bin/hdiutil", {"create", "-volname", volumeName, "-srcfolder", app.string(), "-ov", "-format", "UDZO",
                              image.string()});
 }

@@ -2,19 +2,39 @@
 // executable, since archives and downloads do not always keep modes.
 #include "kilnsmith.h"
 
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <vector>
+
 namespace bundlekiln {
+namespace {
 
-namespace fs = std::filesystem;
+std::vector<std::string> entryNames(const Folder& folder) {
+    std::vector<std::string> names;
+    DIR* listing = fdopendir(dup(folder.fd()));
+    if (!listing) throwFileError("Could not list", folder.path(), errno);
+    while (const dirent* entry = readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(listing);
+    return names;
+}
 
-void Kilnsmith::repairPermissions(const fs::path& app) const {
-    std::error_code error;
-    fs::directory_iterator entries(app / "Contents/MacOS", error);
-    if (error) return;
-    for (const auto& entry : entries) {
+} // namespace
+
+void Kilnsmith::repairPermissions(const Folder& app) const {
+    if (!app.status("Contents/MacOS")) return;
+    const Folder executables = app.folder("Contents/MacOS");
+    for (const auto& name : entryNames(executables)) {
+        struct stat status {};
         // A link could point anywhere outside the bundle, even at system files
         // when run as root; only the bundle's own entries are changed.
-        if (entry.is_symlink()) continue;
-        fs::permissions(entry.path(), static_cast<fs::perms>(0755), fs::perm_options::replace);
+        if (fstatat(executables.fd(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || S_ISLNK(status.st_mode))
+            continue;
+        if (fchmodat(executables.fd(), name.c_str(), 0755, 0) != 0)
+            throwFileError("Could not set the mode of", executables.path() / name, errno);
     }
 }
 

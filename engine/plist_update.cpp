@@ -5,7 +5,7 @@
 
 namespace bundlekiln {
 
-void Kilnsmith::updatePlist(const std::filesystem::path& app, const BuildOptions& options) const {
+void Kilnsmith::updatePlist(const Folder& app, const BuildOptions& options) const {
     editInfoPlist(app, [&](plist_t info) {
         const auto setString = [info](const char* key, const std::string& value) {
             plist_dict_set_item(info, key, plist_new_string(value.c_str()));

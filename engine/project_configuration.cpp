@@ -4,13 +4,13 @@
 #include "atomic_file.h"
 #include "builder_error.h"
 #include "kilnsmith.h"
+#include "regular_file.h"
 #include "utf8.h"
 #include "uuid.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace bundlekiln {
 namespace {
@@ -52,37 +52,40 @@ std::string settingsJSON(const BuildOptions& options) {
     return settings.dump();
 }
 
-std::string withoutTrailingSlashes(std::string text) {
-    while (text.size() > 1 && text.back() == '/') text.pop_back();
-    return text;
+/// The project's own script path relative to the staged project, with "."
+/// and ".." resolved textually. Throws when it leaves the project or names
+/// the project itself.
+fs::path previousScriptPath(const std::string& value) {
+    std::string relative = fs::path(value.substr(std::min(value.find_first_not_of('/'), value.size())))
+                               .lexically_normal()
+                               .string();
+    while (relative.ends_with('/')) relative.pop_back();
+    if (relative.empty() || relative == "." || relative == ".." || relative.starts_with("../"))
+        throw BuilderError(outsideProjectMessage);
+    return relative;
 }
 
-/// The project's own script path, resolved textually inside `folder`; links
-/// are not followed. Throws when it leaves the folder or names the folder itself.
-fs::path previousScriptPath(const fs::path& folder, const std::string& value) {
-    const fs::path relative = value.substr(std::min(value.find_first_not_of('/'), value.size()));
-    const std::string resolved = withoutTrailingSlashes((folder / relative).lexically_normal().string());
-    const std::string prefix = withoutTrailingSlashes(folder.lexically_normal().string()) + "/";
-    if (!resolved.starts_with(prefix)) throw BuilderError(outsideProjectMessage);
-    return resolved;
+/// Reads the script beneath the staged project without following any link:
+/// a link, wherever it points now, may lead out of the project.
+std::string readScriptBeneath(const Folder& project, const fs::path& relative) {
+    try {
+        const Folder parent = project.folder(relative.parent_path());
+        const std::string name = relative.filename().string();
+        struct stat status {};
+        if (fstatat(parent.fd(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode))
+            throw BuilderError(outsideProjectMessage);
+        return readRegularFile(parent.fd(), name, "The existing injection script", project.path() / relative);
+    } catch (const fs::filesystem_error& error) {
+        if (error.code() == std::errc::too_many_symbolic_link_levels) throw BuilderError(outsideProjectMessage);
+        throw;
+    }
 }
 
-[[noreturn]] void failReading(const fs::path& path, std::error_code error) {
-    throw fs::filesystem_error("Could not read", path, error);
-}
-
-std::string readBytes(const fs::path& path) {
-    if (fs::is_directory(path)) failReading(path, std::make_error_code(std::errc::is_a_directory));
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) failReading(path, std::error_code(errno, std::generic_category()));
-    std::string bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    if (stream.bad()) failReading(path, std::make_error_code(std::errc::io_error));
-    return bytes;
-}
-
-std::string readUTF8Text(const fs::path& path) {
-    std::string text = readBytes(path);
-    if (!isValidUTF8(text)) failReading(path, std::make_error_code(std::errc::illegal_byte_sequence));
+std::string readUTF8Text(const Folder& project, const fs::path& relative) {
+    std::string text = readScriptBeneath(project, relative);
+    if (!isValidUTF8(text))
+        throw fs::filesystem_error("Could not read", project.path() / relative,
+                                   std::make_error_code(std::errc::illegal_byte_sequence));
     // The injected script is written without a byte-order mark.
     if (text.starts_with(byteOrderMark)) text.erase(0, byteOrderMark.size());
     return text;
@@ -90,15 +93,15 @@ std::string readUTF8Text(const fs::path& path) {
 
 /// The text of the script the project already injects, followed by the
 /// separator, or nothing when the manifest names none.
-std::string previousScriptText(const Manifest& manifest, const fs::path& folder) {
+std::string previousScriptText(const Manifest& manifest, const Folder& folder) {
     const auto entry = manifest.find("inject_js_end");
     if (entry == manifest.end() || !entry->is_string() || entry->get<std::string>().empty()) return "";
-    return readUTF8Text(previousScriptPath(folder, entry->get<std::string>())) + "\n;\n";
+    return readUTF8Text(folder, previousScriptPath(entry->get<std::string>())) + "\n;\n";
 }
 
 } // namespace
 
-void Kilnsmith::configureProject(Manifest& manifest, const fs::path& folder, const BuildOptions& options) const {
+void Kilnsmith::configureProject(Manifest& manifest, const Folder& folder, const BuildOptions& options) const {
     manifest["name"] = lowercasedASCII(options.bundleID());
     manifest["version"] = options.version();
     manifest["window"] = windowDictionary(manifest, options);
@@ -106,9 +109,9 @@ void Kilnsmith::configureProject(Manifest& manifest, const fs::path& folder, con
     const std::string scriptName = "bundlekiln-" + randomUUID() + ".js";
     const std::string script = previousScriptText(manifest, folder) + "(() => { const settings = " + settings +
                                ";\n" + std::string(fitScript) + "\n})();\n";
-    writeFileAtomically(folder / scriptName, script);
+    writeFileAtomically(folder, scriptName, script);
     manifest["inject_js_end"] = scriptName;
-    writeFileAtomically(folder / "package.json", manifest.dump(2) + "\n");
+    writeFileAtomically(folder, "package.json", manifest.dump(2) + "\n");
 }
 
 } // namespace bundlekiln

@@ -5,10 +5,8 @@
 
 #include "openstep_plist.h"
 #include "property_list_depth.h"
+#include "regular_file.h"
 
-#include <cerrno>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <memory>
 #include <system_error>
@@ -49,15 +47,6 @@ PropertyList parsedByLibplist(std::string_view data, Format format) {
     return PropertyList(root);
 }
 
-std::string wholeFile(const fs::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream)
-        throw fs::filesystem_error("Could not read", path, std::error_code(errno ? errno : EIO, std::generic_category()));
-    std::string contents((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-    if (stream.bad()) throw fs::filesystem_error("Could not read", path, std::make_error_code(std::errc::io_error));
-    return contents;
-}
-
 } // namespace
 
 PropertyList parsePropertyList(std::string_view data) {
@@ -74,8 +63,9 @@ PropertyList parsePropertyList(std::string_view data) {
     return parseOpenStepPropertyList(data);
 }
 
-PropertyList readPropertyList(const fs::path& path) {
-    const std::string data = wholeFile(path);
+PropertyList readPropertyList(const Folder& folder, const std::string& name) {
+    const fs::path path = folder.path() / name;
+    const std::string data = readRegularFile(folder.fd(), name, "The property list " + path.string(), path);
     try {
         return parsePropertyList(data);
     } catch (const PropertyListError& error) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "folder.h"
+
 #include <plist/plist.h>
 
 #include <filesystem>
@@ -44,9 +46,11 @@ inline constexpr std::size_t maximumPropertyListDepth = 512;
 /// Throws PropertyListError with the reason when it is none of them.
 PropertyList parsePropertyList(std::string_view data);
 
-/// The whole file, parsed; the error's text names `path`. Read errors are
-/// thrown as std::filesystem::filesystem_error.
-PropertyList readPropertyList(const std::filesystem::path& path);
+/// The file `name` in `folder`, parsed: a regular file, opened without blocking
+/// and without following a link. The error's text names the file; read errors
+/// are thrown as std::filesystem::filesystem_error, a file of another kind as
+/// BuilderError.
+PropertyList readPropertyList(const Folder& folder, const std::string& name);
 
 /// The XML property list (version 1.0) text of `list`.
 std::string xmlText(const PropertyList& list);

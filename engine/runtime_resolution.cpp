@@ -9,18 +9,22 @@ namespace bundlekiln {
 
 namespace fs = std::filesystem;
 
-fs::path Kilnsmith::resolveRuntime(const fs::path& runtime, const fs::path& staging) const {
+// A runtime the user named is resolved through its links once, here, so that
+// every later step reads the real bundle and the staged copy is a copy of it,
+// never a link back to the user's files. Inside an unpacked archive a link is
+// not a bundle: it could only lead out of the archive.
+fs::path Kilnsmith::resolveRuntime(const fs::path& runtime, const Folder& staging) const {
     std::error_code error;
     if (fs::is_directory(runtime, error)) {
-        if (pathExtension(runtime) == "app") return runtime;
-        if (auto app = findApp(runtime)) return *app;
+        if (pathExtension(runtime) == "app") return fs::canonical(runtime);
+        if (auto app = findApp(runtime)) return fs::canonical(*app);
     }
     if (lowercasePathExtension(runtime) != "zip")
         throw BuilderError("Runtime must be an NW.js .zip download or an extracted .app.");
-    const fs::path unpacked = staging / "runtime";
-    fs::create_directories(unpacked);
-    run("/usr/bin/ditto", {"-x", "-k", runtime.string(), unpacked.string()});
-    if (auto app = findApp(unpacked)) return *app;
+    const Folder unpacked = staging.makeFolder("runtime");
+    run("/usr/bin/ditto", {"-x", "-k", runtime.string(), unpacked.path().string()});
+    const auto app = findApp(unpacked.path());
+    if (app && !fs::is_symlink(*app, error)) return *app;
     throw BuilderError("No macOS .app was found in that runtime archive.");
 }
 

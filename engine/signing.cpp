@@ -1,10 +1,10 @@
 // Signs the staged app: ad-hoc in one deep pass, or with a Developer ID item
 // by item from the innermost code outwards, with the hardened runtime.
+#include "atomic_file.h"
 #include "kilnsmith.h"
 #include "signing_list.h"
 #include "tool_runner.h"
 
-#include <fstream>
 
 namespace bundlekiln {
 
@@ -28,18 +28,14 @@ constexpr const char* entitlements = R"(<?xml version="1.0" encoding="UTF-8"?>
 </plist>
 )";
 
-fs::path writeEntitlements(const fs::path& staging) {
-    const fs::path path = staging / "entitlements.plist";
-    std::ofstream stream(path, std::ios::binary | std::ios::trunc);
-    stream << entitlements;
-    stream.close();
-    if (!stream) throw fs::filesystem_error("Could not write", path, std::make_error_code(std::errc::io_error));
-    return path;
+fs::path writeEntitlements(const Folder& staging) {
+    writeFileAtomically(staging, "entitlements.plist", entitlements);
+    return staging.path() / "entitlements.plist";
 }
 
 } // namespace
 
-void Kilnsmith::sign(const fs::path& app, const BuildOptions& options, const fs::path& staging) const {
+void Kilnsmith::sign(const fs::path& app, const BuildOptions& options, const Folder& staging) const {
     if (options.signingIdentity.empty()) {
         run("/usr/bin/codesign", {"--force", "--deep", "--sign", "-", app.string()});
         return;
@@ -51,12 +47,12 @@ void Kilnsmith::sign(const fs::path& app, const BuildOptions& options, const fs:
     }
 }
 
-void Kilnsmith::signAndVerify(const fs::path& app, const BuildOptions& options, const fs::path& staging) const {
+void Kilnsmith::signAndVerify(const fs::path& app, const BuildOptions& options, const Folder& staging) const {
     report(options.signingIdentity.empty() ? "Applying local ad-hoc signature\u2026" : "Signing with Developer ID\u2026");
     runIgnoringFailure("/usr/bin/xattr", {"-cr", app.string()});
     sign(app, options, staging);
     run("/usr/bin/codesign", {"--verify", "--deep", "--strict", app.string()});
-    if (!options.notaryProfile.empty()) notarize(app, options.notaryProfile, staging);
+    if (!options.notaryProfile.empty()) notarize(app, options.notaryProfile, staging.path());
 }
 
 } // namespace bundlekiln

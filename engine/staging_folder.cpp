@@ -1,44 +1,31 @@
 #include "staging_folder.h"
 
-#include "uuid.h"
-
-#include <cerrno>
-#include <sys/stat.h>
+#include <cstdlib>
 
 namespace bundlekiln {
-
-StagingFolder::StagingFolder() {
-    const auto temporary = std::filesystem::temp_directory_path();
-    std::filesystem::create_directories(temporary);
-    path_ = temporary / ("Kilnsmith-" + randomUUID());
-    // mkdir refuses an existing folder, so nobody else's folder is ever taken over.
-    if (mkdir(path_.c_str(), 0700) != 0)
-        throw std::filesystem::filesystem_error("Could not create the staging folder", path_,
-                                                std::error_code(errno, std::generic_category()));
-}
-
 namespace {
 
-// A copied bundle may hold read-only folders, whose entries cannot be removed
-// until the folder is writable again.
-void makeFoldersWritable(const std::filesystem::path& root) {
-    std::error_code ignored;
-    chmod(root.c_str(), 0700);
-    for (auto it = std::filesystem::recursive_directory_iterator(
-             root, std::filesystem::directory_options::skip_permission_denied, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-        if (it->is_directory(ignored) && !it->is_symlink(ignored)) chmod(it->path().c_str(), 0700);
-    }
+constexpr std::string_view prefix = "Kilnsmith-";
+
+bool isStagingFolderName(std::string_view name) {
+    return name.starts_with(prefix) && isUUID(name.substr(prefix.size()));
+}
+
+Folder openedTemporaryFolder() {
+    const std::filesystem::path path = temporaryFolder();
+    std::filesystem::create_directories(path);
+    Folder folder = Folder::open(path);
+    sweepLeftovers(folder, isStagingFolderName);
+    return folder;
 }
 
 } // namespace
 
-StagingFolder::~StagingFolder() {
-    std::error_code error;
-    std::filesystem::remove_all(path_, error);
-    if (!error) return;
-    makeFoldersWritable(path_);
-    std::filesystem::remove_all(path_, error);
+std::filesystem::path temporaryFolder() {
+    const char* variable = std::getenv("TMPDIR");
+    return variable && *variable ? std::filesystem::absolute(variable) : std::filesystem::path("/tmp");
 }
+
+StagingFolder::StagingFolder() : temporary_(openedTemporaryFolder()), staging_(temporary_, std::string(prefix)) {}
 
 } // namespace bundlekiln

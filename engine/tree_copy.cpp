@@ -1,8 +1,10 @@
 #include "tree_copy.h"
 
+#include "builder_error.h"
 #include "interruption.h"
 
 #include <cerrno>
+#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,149 +16,166 @@ namespace {
 
 namespace fs = std::filesystem;
 
-[[noreturn]] void fail(const char* what, const fs::path& path, int error = errno) {
-    throw fs::filesystem_error(what, path, std::error_code(error, std::generic_category()));
-}
-
 struct Identity {
     dev_t device = 0;
     ino_t inode = 0;
     bool operator==(const Identity&) const = default;
 };
 
+/// One side of the copy at the current level: the open folder and its path,
+/// kept only for messages.
+struct Place {
+    int fd;
+    const fs::path& path;
+};
+
+std::vector<std::string> entryNames(int folder, const fs::path& path) {
+    DIR* listing = fdopendir(dup(folder));
+    if (!listing) throwFileError("Could not list", path, errno);
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* entry = readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    const int error = errno;
+    closedir(listing);
+    if (error != 0) throwFileError("Could not list", path, error);
+    return names;
+}
+
+void setTimes(int folder, const std::string& name, const struct stat& status, int flags, const fs::path& path) {
+    const struct timespec times[2] = {status.st_atim, status.st_mtim};
+    if (utimensat(folder, name.c_str(), times, flags) != 0) throwFileError("Could not set the times of", path, errno);
+}
+
+int copyByReading(int in, int out) {
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        throwIfInterrupted();
+        const ssize_t count = read(in, buffer.data(), buffer.size());
+        if (count == 0) return 0;
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        for (ssize_t written = 0; written < count;) {
+            const ssize_t step = write(out, buffer.data() + written, static_cast<std::size_t>(count - written));
+            if (step < 0 && errno != EINTR) return errno;
+            if (step > 0) written += step;
+        }
+    }
+}
+
 class Copier {
 public:
-    explicit Copier(const fs::path& skip) {
+    Copier(const fs::path& skip, const TreeLimit& limit) : limit_(limit) {
         struct stat status {};
         if (!skip.empty() && lstat(skip.c_str(), &status) == 0) skip_ = {status.st_dev, status.st_ino};
     }
 
-    void copy(const fs::path& source, const fs::path& destination) {
+    /// Copies the entry `name` of `from` as `copyName` in `to`.
+    void copyEntry(Place from, const std::string& name, Place to, const std::string& copyName, std::size_t depth) {
         throwIfInterrupted();
+        const fs::path source = from.path / name;
+        const fs::path destination = to.path / copyName;
+        if (destination.native().size() >= PATH_MAX) throwFileError("Could not create", destination, ENAMETOOLONG);
         struct stat status {};
-        if (lstat(source.c_str(), &status) != 0) fail("Could not read", source);
-        if (S_ISDIR(status.st_mode)) return copyFolder(source, destination, status);
-        if (S_ISLNK(status.st_mode)) return copyLink(source, destination);
-        if (S_ISREG(status.st_mode)) return copyFile(source, destination, status);
-        if (S_ISFIFO(status.st_mode)) return copyPipe(destination, status);
-        fail("Cannot copy a socket or device file", source, ENOTSUP);
+        if (fstatat(from.fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) throwFileError("Could not read", source, errno);
+        if (S_ISDIR(status.st_mode)) {
+            if (isSkipped(status)) return;
+            const UniqueFd folder = openBeneath(from.fd, name, O_RDONLY | O_DIRECTORY, source);
+            return copyFolder({folder.get(), source}, to, copyName, depth + 1);
+        }
+        if (S_ISLNK(status.st_mode)) return copyLink(from, name, to, copyName, status);
+        if (S_ISREG(status.st_mode)) return copyFile(from, name, to, copyName);
+        if (S_ISFIFO(status.st_mode)) return copyPipe(to, copyName, status);
+        throwFileError("Cannot copy a socket or device file", source, ENOTSUP);
+    }
+
+    // Owner access first, so that the folder's entries can be written; the
+    // real mode and times come last.
+    void copyFolder(Place from, Place to, const std::string& name, std::size_t depth) {
+        if (depth > limit_.depth)
+            throw BuilderError(limit_.noun + " nests folders more than " + std::to_string(limit_.depth) + " levels deep.");
+        const fs::path destination = to.path / name;
+        if (mkdirat(to.fd, name.c_str(), 0700) != 0) throwFileError("Could not create", destination, errno);
+        const UniqueFd copy = openBeneath(to.fd, name, O_RDONLY | O_DIRECTORY, destination);
+        for (const auto& entry : entryNames(from.fd, from.path))
+            copyEntry(from, entry, {copy.get(), destination}, entry, depth);
+        struct stat status {};
+        if (fstat(from.fd, &status) != 0) throwFileError("Could not read", from.path, errno);
+        if (fchmod(copy.get(), status.st_mode & 07777) != 0) throwFileError("Could not set the mode of", destination, errno);
+        const struct timespec times[2] = {status.st_atim, status.st_mtim};
+        if (futimens(copy.get(), times) != 0) throwFileError("Could not set the times of", destination, errno);
     }
 
 private:
-    void copyFolder(const fs::path& source, const fs::path& destination, const struct stat& status) {
-        // Owner access first, so that the folder's entries can be written; the
-        // real mode comes last.
-        if (mkdir(destination.c_str(), 0700) != 0) fail("Could not create", destination);
-        for (const auto& name : entryNames(source)) {
-            const fs::path entry = source / name;
-            if (isSkipped(entry)) continue;
-            copy(entry, destination / name);
-        }
-        if (chmod(destination.c_str(), status.st_mode & 07777) != 0) fail("Could not set the mode of", destination);
-        setTimes(destination, status, 0);
+    bool isSkipped(const struct stat& status) const {
+        return !(skip_ == Identity{}) && Identity{status.st_dev, status.st_ino} == skip_;
     }
 
-    static std::vector<std::string> entryNames(const fs::path& folder) {
-        DIR* directory = opendir(folder.c_str());
-        if (!directory) fail("Could not list", folder);
-        std::vector<std::string> names;
-        errno = 0;
-        while (const dirent* entry = readdir(directory)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        const int error = errno;
-        closedir(directory);
-        if (error != 0) fail("Could not list", folder, error);
-        return names;
+    static void copyLink(Place from, const std::string& name, Place to, const std::string& copyName,
+                         const struct stat& status) {
+        std::string target(static_cast<std::size_t>(status.st_size) + 1, '\0');
+        const ssize_t length = readlinkat(from.fd, name.c_str(), target.data(), target.size());
+        if (length < 0) throwFileError("Could not read the link", from.path / name, errno);
+        target.resize(static_cast<std::size_t>(length));
+        if (symlinkat(target.c_str(), to.fd, copyName.c_str()) != 0)
+            throwFileError("Could not create the link", to.path / copyName, errno);
+        setTimes(to.fd, copyName, status, AT_SYMLINK_NOFOLLOW, to.path / copyName);
     }
 
-    bool isSkipped(const fs::path& entry) const {
-        if (skip_.device == 0 && skip_.inode == 0) return false;
+    static void copyFile(Place from, const std::string& name, Place to, const std::string& copyName) {
+        const fs::path destination = to.path / copyName;
+        // Without blocking: the entry may have become a pipe since it was listed.
+        const UniqueFd in = openBeneath(from.fd, name, O_RDONLY | O_NONBLOCK, from.path / name);
         struct stat status {};
-        return lstat(entry.c_str(), &status) == 0 && Identity{status.st_dev, status.st_ino} == skip_;
-    }
-
-    static void copyLink(const fs::path& source, const fs::path& destination) {
-        std::error_code error;
-        const fs::path target = fs::read_symlink(source, error);
-        if (error) fail("Could not read the link", source, error.value());
-        if (symlink(target.c_str(), destination.c_str()) != 0) fail("Could not create the link", destination);
-        struct stat status {};
-        if (lstat(source.c_str(), &status) == 0) setTimes(destination, status, AT_SYMLINK_NOFOLLOW);
-    }
-
-    static void copyFile(const fs::path& source, const fs::path& destination, const struct stat& status) {
-        const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        if (in < 0) fail("Could not open", source);
-        const int out = open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (out < 0) {
-            const int error = errno;
-            close(in);
-            fail("Could not create", destination, error);
-        }
-        const int error = copyContents(in, out);
-        close(in);
-        if (error == 0 && fchmod(out, status.st_mode & 07777) != 0) {
-            close(out);
-            fail("Could not set the mode of", destination);
-        }
-        if (close(out) != 0 && error == 0) fail("Could not write", destination);
-        if (error != 0) fail("Could not copy to", destination, error);
-        setTimes(destination, status, 0);
-    }
-
-    // Streams in bounded chunks so that a stop request is seen within one chunk.
-    static int copyContents(int in, int out) {
-        constexpr std::size_t chunk = 16 << 20;
-        for (;;) {
-            throwIfInterrupted();
-            const ssize_t copied = copy_file_range(in, nullptr, out, nullptr, chunk, 0);
-            if (copied == 0) return 0;
-            if (copied > 0) continue;
-            if (errno == EINTR) continue;
-            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)
-                return copyByReading(in, out);
-            return errno;
-        }
-    }
-
-    static int copyByReading(int in, int out) {
-        std::vector<char> buffer(1 << 20);
-        for (;;) {
-            throwIfInterrupted();
-            const ssize_t count = read(in, buffer.data(), buffer.size());
-            if (count == 0) return 0;
-            if (count < 0) {
-                if (errno == EINTR) continue;
-                return errno;
-            }
-            for (ssize_t written = 0; written < count;) {
-                const ssize_t step = write(out, buffer.data() + written, static_cast<std::size_t>(count - written));
-                if (step < 0 && errno != EINTR) return errno;
-                if (step > 0) written += step;
-            }
-        }
-    }
-
-    static void copyPipe(const fs::path& destination, const struct stat& status) {
-        if (mkfifo(destination.c_str(), status.st_mode & 07777) != 0) fail("Could not create", destination);
-        setTimes(destination, status, 0);
-    }
-
-    static void setTimes(const fs::path& destination, const struct stat& status, int flags) {
+        if (fstat(in.get(), &status) != 0 || !S_ISREG(status.st_mode))
+            throwFileError("Could not copy", from.path / name, ENOTSUP);
+        UniqueFd out = openBeneath(to.fd, copyName, O_WRONLY | O_CREAT | O_EXCL, destination, 0600);
+        if (const int error = copyFileContents(in.get(), out.get())) throwFileError("Could not copy to", destination, error);
+        if (fchmod(out.get(), status.st_mode & 07777) != 0) throwFileError("Could not set the mode of", destination, errno);
         const struct timespec times[2] = {status.st_atim, status.st_mtim};
-        if (utimensat(AT_FDCWD, destination.c_str(), times, flags) != 0)
-            fail("Could not set the times of", destination);
+        if (futimens(out.get(), times) != 0) throwFileError("Could not set the times of", destination, errno);
+        if (out.close() != 0) throwFileError("Could not write", destination, errno);
     }
 
+    static void copyPipe(Place to, const std::string& name, const struct stat& status) {
+        if (mkfifoat(to.fd, name.c_str(), status.st_mode & 07777) != 0)
+            throwFileError("Could not create", to.path / name, errno);
+        setTimes(to.fd, name, status, AT_SYMLINK_NOFOLLOW, to.path / name);
+    }
+
+    TreeLimit limit_;
     Identity skip_;
 };
 
 } // namespace
 
-void copyTree(const fs::path& source, const fs::path& destination, const fs::path& skip) {
-    Copier(skip).copy(source, destination);
+int copyFileContents(int in, int out) {
+    constexpr std::size_t chunk = 16 << 20;
+    for (;;) {
+        throwIfInterrupted();
+        const ssize_t copied = copy_file_range(in, nullptr, out, nullptr, chunk, 0);
+        if (copied == 0) return 0;
+        if (copied > 0) continue;
+        if (errno == EINTR) continue;
+        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) return copyByReading(in, out);
+        return errno;
+    }
+}
+
+void copyTree(const Folder& source, const Folder& destination, const std::string& name, const fs::path& skip,
+              const TreeLimit& limit) {
+    Copier(skip, limit).copyFolder({source.fd(), source.path()}, {destination.fd(), destination.path()}, name, 0);
+}
+
+void copyTree(const fs::path& source, const fs::path& destination, const fs::path& skip, const TreeLimit& limit) {
+    const Folder from = Folder::open(source.parent_path());
+    const Folder to = Folder::open(destination.parent_path());
+    Copier(skip, limit).copyEntry({from.fd(), from.path()}, source.filename().string(), {to.fd(), to.path()},
+                                  destination.filename().string(), 0);
 }
 
 } // namespace bundlekiln

@@ -9,22 +9,24 @@ struct KilnsmithTestAccess {
     static void validateMetadata(const BuildOptions& options) { Kilnsmith().validateMetadata(options); }
     static std::filesystem::path resolveRuntime(const std::filesystem::path& runtime,
                                                 const std::filesystem::path& staging) {
-        return Kilnsmith().resolveRuntime(runtime, staging);
+        return Kilnsmith().resolveRuntime(runtime, Folder::open(staging));
     }
     static std::optional<std::filesystem::path> findApp(const std::filesystem::path& folder) {
         return Kilnsmith().findApp(folder);
     }
-    static void repairPermissions(const std::filesystem::path& app) { Kilnsmith().repairPermissions(app); }
+    static void repairPermissions(const std::filesystem::path& app) {
+        Kilnsmith().repairPermissions(Folder::open(app));
+    }
     static void updatePlist(const std::filesystem::path& app, const BuildOptions& options) {
-        Kilnsmith().updatePlist(app, options);
+        Kilnsmith().updatePlist(Folder::open(app), options);
     }
     static void installIcon(const std::filesystem::path& icon, const std::filesystem::path& resources,
                             const std::filesystem::path& staging, const std::filesystem::path& app) {
-        Kilnsmith().installIcon(icon, resources, staging, app);
+        Kilnsmith().installIcon(icon, Folder::open(resources), Folder::open(staging), Folder::open(app));
     }
     static void configureProject(Manifest& manifest, const std::filesystem::path& folder,
                                  const BuildOptions& options) {
-        Kilnsmith().configureProject(manifest, folder, options);
+        Kilnsmith().configureProject(manifest, Folder::open(folder), options);
     }
 };
 

@@ -1,0 +1,81 @@
+#include "locked_folder.h"
+
+#include "interruption.h"
+#include "uuid.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <vector>
+
+namespace bundlekiln {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+/// Locks the new folder, waiting out a sweep that may have taken it between
+/// its creation and the lock; false when that sweep removed it.
+bool lockIfStillThere(const Folder& parent, const std::string& name, const Folder& folder) {
+    while (flock(folder.fd(), LOCK_EX) != 0) {
+        if (errno != EINTR) throwFileError("Could not lock", folder.path(), errno);
+        throwIfInterrupted();
+    }
+    struct stat opened {}, named {};
+    return fstat(folder.fd(), &opened) == 0 && fstatat(parent.fd(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           sameFile(opened, named);
+}
+
+Folder createLocked(const Folder& parent, const std::string& prefix, const std::string& suffix, std::string& name) {
+    for (;;) {
+        name = prefix + randomUUID() + suffix;
+        // mkdirat refuses an existing folder, so nobody else's folder is ever taken over.
+        if (mkdirat(parent.fd(), name.c_str(), 0700) != 0) throwFileError("Could not create", parent.path() / name, errno);
+        Folder folder = parent.folder(name);
+        if (lockIfStillThere(parent, name, folder)) return folder;
+    }
+}
+
+std::vector<std::string> namesIn(const Folder& parent, bool (*isLeftover)(std::string_view)) {
+    std::vector<std::string> names;
+    DIR* listing = fdopendir(dup(parent.fd()));
+    if (!listing) return names;
+    rewinddir(listing);
+    while (const dirent* entry = readdir(listing))
+        if (isLeftover(entry->d_name)) names.emplace_back(entry->d_name);
+    closedir(listing);
+    return names;
+}
+
+} // namespace
+
+LockedFolder::LockedFolder(const Folder& parent, const std::string& prefix, const std::string& suffix)
+    : parent_(parent), folder_(createLocked(parent, prefix, suffix, name_)) {}
+
+LockedFolder::~LockedFolder() { parent_.removeTree(name_); }
+
+void sweepLeftovers(const Folder& parent, bool (*isLeftover)(std::string_view)) {
+    for (const auto& name : namesIn(parent, isLeftover)) {
+        struct stat status {};
+        if (fstatat(parent.fd(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISDIR(status.st_mode) || status.st_uid != geteuid()) continue;
+        const UniqueFd fd(openat(parent.fd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        // Held while removing, so that no build can take the folder meanwhile.
+        if (fd.valid() && flock(fd.get(), LOCK_EX | LOCK_NB) == 0) parent.removeTree(name);
+    }
+}
+
+bool isUUID(std::string_view text) {
+    if (text.size() != 36) return false;
+    for (std::size_t index = 0; index < text.size(); ++index) {
+        const char c = text[index];
+        const bool dash = index == 8 || index == 13 || index == 18 || index == 23;
+        if (dash ? c != '-' : !((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+    }
+    return true;
+}
+
+} // namespace bundlekiln
