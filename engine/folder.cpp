@@ -116,11 +116,16 @@ Folder Folder::makeFolder(const std::string& name, mode_t mode) const {
 }
 
 std::optional<struct stat> Folder::status(const fs::path& relative) const {
-    const Folder parent = folder(relative.parent_path());
-    struct stat status {};
-    if (fstatat(parent.fd(), relative.filename().c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) return status;
-    if (errno == ENOENT) return std::nullopt;
-    throwFileError("Could not read", path_ / relative, errno);
+    try {
+        const Folder parent = folder(relative.parent_path());
+        struct stat status {};
+        if (fstatat(parent.fd(), relative.filename().c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) return status;
+        if (errno == ENOENT) return std::nullopt;
+        throwFileError("Could not read", path_ / relative, errno);
+    } catch (const fs::filesystem_error& error) {
+        if (error.code() == std::errc::no_such_file_or_directory) return std::nullopt;
+        throw;
+    }
 }
 
 // Depth first with one open folder at a time: each level keeps only its name,

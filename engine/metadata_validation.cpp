@@ -3,6 +3,7 @@
 #include "builder_error.h"
 #include "kilnsmith.h"
 #include "tool_runner.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <string_view>
@@ -20,28 +21,33 @@ bool isWhitespaceOrLineBreak(char32_t c) {
            c == 0x3000;
 }
 
-/// The code point starting at `at` (advanced past it); U+FFFD for a byte
-/// that does not start a sequence, which is never white space.
+/// The code point starting at `at` in well-formed UTF-8 (advanced past it).
 char32_t nextCodePoint(const std::string& text, std::size_t& at) {
     const auto lead = static_cast<unsigned char>(text[at++]);
     const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-    if (lead >= 0x80 && extra == 0) return 0xFFFD;
     char32_t code = extra ? lead & (0x3F >> extra) : lead;
-    for (int i = 0; i < extra; ++i) {
-        if (at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) return 0xFFFD;
-        code = code << 6 | (static_cast<unsigned char>(text[at++]) & 0x3F);
-    }
+    for (int i = 0; i < extra; ++i) code = code << 6 | (static_cast<unsigned char>(text[at++]) & 0x3F);
     return code;
 }
 
-/// Whether nothing is left once white space and line breaks are trimmed.
+/// Whether nothing is left of well-formed UTF-8 once white space and line
+/// breaks are trimmed.
 bool isBlank(const std::string& text) {
     for (std::size_t at = 0; at < text.size();)
         if (!isWhitespaceOrLineBreak(nextCodePoint(text, at))) return false;
     return true;
 }
 
+bool isControlCharacter(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+// The name becomes the file names NAME.app, NAME.zip and NAME.dmg, which may
+// hold at most 255 bytes each.
+constexpr std::size_t longestName = 255 - 4;
+
+/// Whether the name can become a file name and a line of the build's output.
 bool isValidName(const std::string& name) {
+    if (name.size() > longestName || !isValidUTF8(name)) return false;
+    if (std::any_of(name.begin(), name.end(), isControlCharacter)) return false;
     if (isBlank(name)) return false;
     if (name.find_first_of("/:") != std::string::npos) return false;
     return name != "." && name != "..";

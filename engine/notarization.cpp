@@ -1,5 +1,6 @@
 // Sends the signed app to the notarization service and staples the ticket.
 #include "builder_error.h"
+#include "json_text.h"
 #include "kilnsmith.h"
 #include "tool_runner.h"
 
@@ -22,7 +23,9 @@ void Kilnsmith::notarize(const fs::path& app, const std::string& profile, const 
     run("/usr/bin/ditto", {"-c", "-k", "--sequesterRsrc", "--keepParent", app.string(), archive.string()});
     const std::string output = run("/usr/bin/xcrun", {"notarytool", "submit", archive.string(), "--keychain-profile",
                                                       profile, "--wait", "--output-format", "json"});
-    if (!isAccepted(nlohmann::json::parse(output))) throw BuilderError("Apple did not accept the submission: " + output);
+    // An answer that is not JSON fails with a sentence of ours, not the parser's internals.
+    if (!isAccepted(parseJSON(output, "The notarization tool's answer", maximumManifestDepth)))
+        throw BuilderError("Apple did not accept the submission: " + output);
     run("/usr/bin/xcrun", {"stapler", "staple", app.string()});
     run("/usr/bin/xcrun", {"stapler", "validate", app.string()});
 }

@@ -52,17 +52,20 @@ std::string settingsJSON(const BuildOptions& options) {
     return settings.dump();
 }
 
-/// The project's own script path relative to the staged project, with "."
-/// and ".." resolved textually. Throws when it leaves the project or names
-/// the project itself.
-fs::path previousScriptPath(const std::string& value) {
-    std::string relative = fs::path(value.substr(std::min(value.find_first_not_of('/'), value.size())))
-                               .lexically_normal()
-                               .string();
-    while (relative.ends_with('/')) relative.pop_back();
-    if (relative.empty() || relative == "." || relative == ".." || relative.starts_with("../"))
-        throw BuilderError(outsideProjectMessage);
-    return relative;
+std::string withoutTrailingSlashes(std::string text) {
+    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    return text;
+}
+
+/// The project's own script path, resolved textually inside `folder` and
+/// returned relative to it. Throws when it leaves the folder or names the
+/// folder itself.
+fs::path previousScriptPath(const fs::path& folder, const std::string& value) {
+    const fs::path relative = value.substr(std::min(value.find_first_not_of('/'), value.size()));
+    const std::string resolved = withoutTrailingSlashes((folder / relative).lexically_normal().string());
+    const std::string prefix = withoutTrailingSlashes(folder.lexically_normal().string()) + "/";
+    if (!resolved.starts_with(prefix)) throw BuilderError(outsideProjectMessage);
+    return resolved.substr(prefix.size());
 }
 
 /// Reads the script beneath the staged project without following any link:
@@ -96,7 +99,7 @@ std::string readUTF8Text(const Folder& project, const fs::path& relative) {
 std::string previousScriptText(const Manifest& manifest, const Folder& folder) {
     const auto entry = manifest.find("inject_js_end");
     if (entry == manifest.end() || !entry->is_string() || entry->get<std::string>().empty()) return "";
-    return readUTF8Text(folder, previousScriptPath(entry->get<std::string>())) + "\n;\n";
+    return readUTF8Text(folder, previousScriptPath(folder.path(), entry->get<std::string>())) + "\n;\n";
 }
 
 } // namespace

@@ -1,10 +1,9 @@
 // Decides whether a project can be packaged, and describes it by a manifest.
 #include "builder_error.h"
+#include "json_text.h"
 #include "kilnsmith.h"
 #include "path_extension.h"
-
-#include <fstream>
-#include <iterator>
+#include "regular_file.h"
 
 namespace bundlekiln {
 namespace {
@@ -22,26 +21,9 @@ Manifest synthesizedManifest(const std::string& name, const std::string& main) {
     return Manifest{{"name", name}, {"main", main}};
 }
 
-std::string readWholeFile(const fs::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) throw fs::filesystem_error("Could not read", path, std::make_error_code(std::errc::io_error));
-    std::string contents{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    if (stream.bad()) throw fs::filesystem_error("Could not read", path, std::make_error_code(std::errc::io_error));
-    return contents;
-}
-
-Manifest parsedManifest(const std::string& text) {
-    return Manifest::parse(text, [](int depth, Manifest::parse_event_t event, const Manifest&) {
-        const bool opens = event == Manifest::parse_event_t::object_start || event == Manifest::parse_event_t::array_start;
-        if (opens && depth >= maximumManifestDepth)
-            throw BuilderError("package.json nests arrays and objects more than " +
-                               std::to_string(maximumManifestDepth) + " levels deep.");
-        return true;
-    });
-}
-
 Manifest validateNWProject(const fs::path& folder) {
-    Manifest manifest = parsedManifest(readWholeFile(folder / "package.json"));
+    Manifest manifest = parseJSON(readRegularFile(folder / "package.json", "package.json"), "package.json",
+                                  maximumManifestDepth);
     if (!manifest.is_object()) throw BuilderError("package.json must contain a JSON object.");
     const auto main = manifest.find("main");
     if (main == manifest.end() || !main->is_string() || main->get<std::string>().empty())

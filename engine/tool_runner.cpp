@@ -206,6 +206,13 @@ void readToEnd(int fd, pid_t child, OutputBuffer& output) {
     }
 }
 
+// A failure's text ends a line of the front end's output, which adds the
+// line break itself. (Text of line breaks alone becomes empty: npos + 1 is 0.)
+std::string withoutTrailingLineBreaks(std::string text) {
+    text.erase(text.find_last_not_of("\r\n") + 1);
+    return text;
+}
+
 int waitForExit(pid_t child) {
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
@@ -246,7 +253,8 @@ std::string run(const std::string& tool, const std::vector<std::string>& argumen
     throwIfInterrupted();
     const std::string text = isValidUTF8(bytes.view()) ? asString(bytes.view()) : std::string();
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return text;
-    throw BuilderError(text.empty() ? "Command failed: " + executable : text);
+    const std::string failure = withoutTrailingLineBreaks(text);
+    throw BuilderError(failure.empty() ? "Command failed: " + executable : failure);
 }
 
 void runIgnoringFailure(const std::string& tool, const std::vector<std::string>& arguments) {

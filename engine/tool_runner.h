@@ -13,8 +13,9 @@ namespace bundlekiln {
 /// text when those bytes are not UTF-8.
 ///
 /// Throws std::system_error when the tool cannot be started, BuilderError with
-/// the whole output when it exits non-zero (or "Command failed: " + path when it
-/// printed nothing), and BuildInterrupted when the build was asked to stop.
+/// the whole output less its final line breaks when it exits non-zero (or
+/// "Command failed: " + path when it printed nothing), and BuildInterrupted
+/// when the build was asked to stop.
 std::string run(const std::string& tool, const std::vector<std::string>& arguments,
                 const std::optional<std::filesystem::path>& currentDirectory = std::nullopt);
 

@@ -147,7 +147,7 @@ class SigningTest(RecordedBuildTestCase):
                                                'echo "$9: errSecInternalComponent"; exit 1 ;; esac\n')
         result = self.recorded_build("--sign", IDENTITY)
         self.assertEqual(result.returncode, 1)
-        self.assertTrue(result.stderr.endswith("nwjs Framework.framework: errSecInternalComponent\n\n"),
+        self.assertTrue(result.stderr.endswith("nwjs Framework.framework: errSecInternalComponent\n"),
                         result.stderr)
         last = self.root.calls()[-1]
         self.assertTrue(last[-1].endswith("nwjs Framework.framework"), last)
@@ -211,7 +211,7 @@ class PackagingTest(RecordedBuildTestCase):
         self.root.replace("/usr/bin/hdiutil", "echo 'hdiutil: create failed - No space left on device'; exit 1\n")
         result = self.recorded_build("--zip", "--dmg", name="My App")
         self.assertEqual(result.returncode, 1)
-        self.assertEqual(result.stderr, "hdiutil: create failed - No space left on device\n\n")
+        self.assertEqual(result.stderr, "hdiutil: create failed - No space left on device\n")
         self.assertEqual(result.stdout.splitlines()[3:], ["Creating ZIP\u2026", "Creating DMG\u2026"])
         app = self.staged_app()
         self.assertEqual(self.root.calls()[-1], [

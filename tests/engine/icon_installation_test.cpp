@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <zlib.h>
 
 namespace bundlekiln {
 namespace {
@@ -108,6 +109,15 @@ TEST_F(IconInstallation, PNGsThatAreNotSquareImagesAreRefusedBeforeAnyToolRuns) 
     EXPECT_FALSE(fs::exists(iconSet()));
 }
 
+TEST_F(IconInstallation, AnImageTooLargeIsRefusedByItsHeaderAlone) {
+    std::string header = gradientPng(64, 64).substr(0, 33);  // signature and IHDR, nothing after
+    header.replace(16, 8, std::string("\x00\x00\xEA\x60\x00\x00\xEA\x60", 8));  // 60000 x 60000
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(header.data() + 12), 17);
+    for (int i = 0; i < 4; ++i) header[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
+    writeFile(sources / "huge.png", header);
+    EXPECT_EQ(failureOf(sources / "huge.png"), "The icon is too large: its sides may be at most 16384 pixels.");
+}
+
 TEST_F(IconInstallation, ASquarePNGBecomesTheTenSizeSetAndAnIcnsFile) {
     // Square in points though 2:1 in pixels: the reported size decides.
     writeFile(sources / "icon.png", gradientPng(200, 100, testing::Resolution{doubleDensity, singleDensity}));
@@ -134,9 +144,10 @@ TEST_F(IconInstallation, AFailingFourthResizeStopsEverythingAfterIt) {
     writeFile(root / "usr/bin/iconutil", "#!/bin/sh\necho \"iconutil $*\" >> '" + log.string() + "'\n", 0755);
     useToolRoot(root.path());
     writeFile(sources / "icon.png", gradientPng(32, 32));
-    EXPECT_EQ(failureOf(sources / "icon.png"), "sips: no space\n");
+    EXPECT_EQ(failureOf(sources / "icon.png"), "sips: no space");
 
-    const std::string png = (sources / "icon.png").string();
+    // The tools read the copy taken into the staging folder, never the user's file.
+    const std::string png = (staging / "Icon.png").string();
     std::string expected;
     for (std::size_t i = 0; i < 4; ++i) {
         const std::string size = std::to_string(iconSetSizes[i]);

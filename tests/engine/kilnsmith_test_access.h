@@ -9,6 +9,7 @@ struct KilnsmithTestAccess {
     static void validateMetadata(const BuildOptions& options) { Kilnsmith().validateMetadata(options); }
     static std::filesystem::path resolveRuntime(const std::filesystem::path& runtime,
                                                 const std::filesystem::path& staging) {
+        std::filesystem::create_directories(staging);
         return Kilnsmith().resolveRuntime(runtime, Folder::open(staging));
     }
     static std::optional<std::filesystem::path> findApp(const std::filesystem::path& folder) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace bundlekiln {
 namespace {
@@ -117,7 +118,7 @@ TEST(MetadataValidation, TheKeychainAndTheToolsAreConsultedBeforeNameVersionAndI
     signing.signingIdentity = "Jo (X1)";
     EXPECT_EQ(verdict(signing), badName);
     signing.notaryProfile = "profile";
-    EXPECT_EQ(verdict(signing), "xcrun: error: unable to find utility \"stapler\"\n");
+    EXPECT_EQ(verdict(signing), "xcrun: error: unable to find utility \"stapler\"");
     EXPECT_EQ(tools.runs(), "security find-identity -v -p codesigning\n"
                             "security find-identity -v -p codesigning\n"
                             "security find-identity -v -p codesigning\n"
@@ -134,11 +135,19 @@ TEST(MetadataValidation, VeryLongEntriesAreJudgedWithoutExhaustingTheStack) {
     EXPECT_EQ(verdict(sampleOptions("A", "1.0", "com." + label + "_")), badBundleID);
 }
 
+/// Two bytes a letter, so that a length limit counted in letters shows.
+std::string accented(std::size_t letters) {
+    std::string text;
+    while (letters-- > 0) text += "\u00E9";
+    return text;
+}
+
 TEST(MetadataValidation, Names) {
     // Blanks beyond ASCII count too: no-break, ideographic, line separator.
-    for (const std::string name : {"", "   ", "\t\n", "\u00A0\u3000\u2028", "a/b", "a:b", ".", ".."})
+    for (const std::string& name : std::vector<std::string>{"", "   ", "\t\n", "\u00A0\u3000\u2028", "a/b", "a:b", ".",
+                                                            "..", "a\nb", "a\x7F", "\xC3", accented(126)})
         EXPECT_EQ(verdict(sampleOptions(name)), badName) << '"' << name << '"';
-    for (const std::string name : {" My App ", "...", "My.App", "\u00A0\u00E9\u00A0"})
+    for (const std::string& name : std::vector<std::string>{" My App ", "...", "My.App", "\u00A0\u00E9\u00A0", "a" + accented(125)})
         EXPECT_EQ(verdict(sampleOptions(name)), "ok") << '"' << name << '"';
 }
 

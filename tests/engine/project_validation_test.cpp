@@ -3,6 +3,7 @@
 #include "temporary_folder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace bundlekiln {
 namespace {
@@ -84,6 +85,9 @@ TEST(ProjectValidation, MainValuesThatAreRefused) {
         {R"({"name":"x"})", missingMain},
         {R"({"main":"index.html?debug=1#top"})",
          "package.json points to \u2018index.html?debug=1#top\u2019, but that file is missing."},
+        {"{ not json", "package.json is not valid JSON: unexpected character at line 1, column 4."},
+        {"{\n  \"main\": 1e999999\n}", "package.json is not valid JSON: number out of range at line 2, column 18."},
+        {R"({"main":"a)", "package.json is not valid JSON: unexpected end of text at line 1, column 11."},
     };
     for (const auto& [json, message] : cases) {
         writeFile(folder / "p/package.json", json);
@@ -102,10 +106,11 @@ TEST(ProjectValidation, MainKeepsQueryAndFragmentOutOfTheFileCheck) {
     EXPECT_NO_THROW(manifestOf(folder / "p"));
 }
 
-TEST(ProjectValidation, BrokenJSONGivesTheParserError) {
+TEST(ProjectValidation, APipeNamedPackageJSONIsRefusedWithoutWaiting) {
     TemporaryFolder folder;
-    writeFile(folder / "p/package.json", "{ not json");
-    EXPECT_THROW(manifestOf(folder / "p"), nlohmann::json::parse_error);
+    std::filesystem::create_directories(folder / "p");
+    ASSERT_EQ(mkfifo((folder / "p/package.json").c_str(), 0600), 0);
+    EXPECT_EQ(refusal(folder / "p"), "package.json is not a regular file.");
 }
 
 TEST(ProjectValidation, NestingBeyondTheLimitIsRefusedWhileParsing) {

@@ -37,13 +37,14 @@ TEST_F(ToolRunner, ReturnsBothStreamsInTheOrderWritten) {
     EXPECT_EQ(shell("printf 'only stderr' >&2"), "only stderr");
 }
 
-TEST_F(ToolRunner, FailureCarriesTheWholeOutputUntrimmed) {
-    EXPECT_EQ(failureOf("echo 'it broke'; exit 1"), "it broke\n");
+TEST_F(ToolRunner, FailureCarriesTheWholeOutputButItsFinalLineBreaks) {
+    EXPECT_EQ(failureOf("printf ' it\\nbroke\\r\\n\\n'; exit 1"), " it\nbroke");
     EXPECT_EQ(failureOf("printf '   '; exit 1"), "   ");
 }
 
 TEST_F(ToolRunner, SilentFailureNamesTheTool) {
     EXPECT_EQ(failureOf("exit 3"), "Command failed: /bin/sh");
+    EXPECT_EQ(failureOf("echo; exit 3"), "Command failed: /bin/sh");
     EXPECT_EQ(failureOf("kill -9 $$"), "Command failed: /bin/sh");
 }
 
