@@ -3,15 +3,18 @@
 #include "app_delegate.h"
 
 #include "form_rules.h"
+#include "interruption.h"
 #include "kilnsmith.h"
 #include "project_selection.h"
 #include "ui_self_test.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPushButton>
 
 namespace bundlekiln::app {
@@ -58,6 +61,19 @@ bool AppDelegate::applicationShouldTerminate() {
     }
     save();
     return true;
+}
+
+void AppDelegate::stopBySignal(int signal) {
+    stopSignal = signal;
+    if (!active) return quit();
+    // The engine's stop reaches a build and a download's archive test; a
+    // download still in transfer is aborted, which removes its partial file.
+    requestInterruption(signal);
+    for (QNetworkReply* transfer : network_->findChildren<QNetworkReply*>()) transfer->abort();
+}
+
+void AppDelegate::quit() {
+    if (applicationShouldTerminate()) QCoreApplication::exit(0);
 }
 
 void AppDelegate::toggle(QCheckBox* sender) {

@@ -58,12 +58,18 @@ public:
     const std::string latestVersion = "0.115.0";
     /// True while a build or a download runs.
     bool active = false;
+    /// The stop signal that ends the application once it has quit; 0 while none arrived.
+    int stopSignal = 0;
 
     /// Builds, restores and shows the window; in self-test mode also marks the
     /// stages and schedules the test.
     void applicationDidFinishLaunching();
     /// A request to quit: refused while busy, otherwise saves and agrees.
     bool applicationShouldTerminate();
+    /// The action of SIGINT and SIGTERM: quits at once when idle; otherwise
+    /// stops the build or download and quits once it has ended, showing no
+    /// error for what the stop broke off.
+    void stopBySignal(int signal);
 
     /// The action of every checkbox, after the click has flipped it.
     void toggle(QCheckBox* sender);
@@ -81,7 +87,8 @@ public:
     /// otherwise saves, goes busy and builds a copy of the form's record in the
     /// background, with each progress message in the status line.
     void build();
-    /// Busy disables the build button, the download button and the architecture pop-up.
+    /// Busy disables the build button, the download button and the architecture
+    /// pop-up; leaving it quits when a stop signal waits for the work to end.
     void setBusy(bool busy);
 
     /// The cache file of `latestVersion` for the selected architecture.
@@ -111,6 +118,8 @@ private:
     void architecture(QBoxLayout* stack, const ArchitectureRow& spec);
     void centreAndShow();
     void scheduleSelfTest();
+    /// Quits the event loop when `applicationShouldTerminate` agrees.
+    void quit();
 
     static void buildInBackground(const BuildOptions& options, QPointer<AppDelegate> delegate,
                                   std::function<void(const std::filesystem::path&)> reveal);

@@ -27,6 +27,7 @@ void AppDelegate::setBusy(bool busy) {
     buildButton->setEnabled(!busy);
     downloadButton->setEnabled(!busy);
     arch->setEnabled(!busy);
+    if (!busy && stopSignal) quit();
 }
 
 // Runs on a background thread with its own engine and its own copy of the
@@ -61,7 +62,8 @@ void AppDelegate::buildSucceeded(const std::filesystem::path& app) {
 
 void AppDelegate::endBusyWith(const std::string& failure) {
     setBusy(false);
-    show(failure);
+    // A stop signal broke the work off on purpose, and the window is quitting.
+    if (!stopSignal) show(failure);
 }
 
 } // namespace bundlekiln::app

@@ -1,6 +1,7 @@
 #include "desktop_start.h"
 
 #include "app_delegate.h"
+#include "stop_signals.h"
 
 #include <QApplication>
 
@@ -26,6 +27,17 @@ bool displayAvailable() {
 #endif
 }
 
+// Returns the stop signal that ended the application, or 0 when it quit normally.
+int runApplication(int& argc, char** argv) {
+    QApplication application(argc, argv);
+    application.setApplicationName("Bundlekiln");
+    AppDelegate delegate(std::vector<std::string>(argv, argv + argc), platformServices());
+    const StopSignals stopSignals([&delegate](int signal) { delegate.stopBySignal(signal); });
+    delegate.applicationDidFinishLaunching();
+    application.exec();
+    return delegate.stopSignal;
+}
+
 } // namespace
 
 int runDesktop(int& argc, char** argv) {
@@ -36,11 +48,8 @@ int runDesktop(int& argc, char** argv) {
     // A write beyond the file-size limit must fail with EFBIG, in the window and in the tools its builds
     // run, rather than kill the window with its build half-done.
     std::signal(SIGXFSZ, SIG_IGN);
-    QApplication application(argc, argv);
-    application.setApplicationName("Bundlekiln");
-    AppDelegate delegate(std::vector<std::string>(argv, argv + argc), platformServices());
-    delegate.applicationDidFinishLaunching();
-    application.exec();
+    // Only once the window, its work and the application object are gone.
+    if (const int stop = runApplication(argc, argv)) endBySignal(stop);
     return 0;
 }
 

@@ -65,7 +65,8 @@ void finishInBackground(const fs::path& downloaded, const fs::path& cacheFile, F
 }
 
 void complete(QNetworkReply& reply, Transfer& transfer, const fs::path& cacheFile, Finished finished) {
-    if (transfer.file.write(reply.readAll()) < 0 && transfer.writeError.isEmpty())
+    // An aborted reply is closed and holds nothing more to read.
+    if (reply.isOpen() && transfer.file.write(reply.readAll()) < 0 && transfer.writeError.isEmpty())
         transfer.writeError = transfer.file.errorString();
     transfer.file.close();
     DownloadFailure failure = transfer.writeError.isEmpty() ? responseFailure(reply)

@@ -3,6 +3,7 @@
 #include "delegate_fixture.h"
 
 #include "kilnsmith.h"
+#include "stop_signals.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,11 +15,13 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <csignal>
 #include <iostream>
 
 namespace bundlekiln::app::testing {
 namespace {
 
+using bundlekiln::testing::readFile;
 using bundlekiln::testing::writeFile;
 
 constexpr const char* waitMessage = "Please wait for the current build or download to finish.";
@@ -211,6 +214,35 @@ TEST_F(BuildAction, TheWindowStaysResponsiveDuringABuild) {
               << " ms (target: under 50 ms)\n";
     // Generous against a loaded machine, yet far below a build on the main thread.
     EXPECT_LT(longest, 250);
+}
+
+// A stop signal during a build: the window stops the tool's process group, the
+// staging folder goes, no error shows, and then the window quits. In a child
+// process, as the engine's stop request lasts for the rest of the process; the
+// child reports what it saw on standard error.
+TEST_F(BuildAction, AStopSignalEndsTheBuildCleanlyThenQuits) {
+    const auto stopDuringBuild = [this] {
+        const std::filesystem::path toolPid = folder / "tool.pid";
+        writeFile(folder / "root/usr/bin/ditto", "#!/bin/sh\necho $$ > '" + toolPid.string() + "'\nexec sleep 60\n",
+                  0755);
+        setenv("BUNDLEKILN_TOOL_ROOT", (folder / "root").c_str(), 1);
+        setenv("TMPDIR", (folder / "tmp").c_str(), 1);
+        fillComplete(folder / "runtime.zip");
+        const StopSignals stopSignals([this](int signal) { delegate->stopBySignal(signal); });
+        delegate->buildButton->click();
+        waitUntil([&] { return std::filesystem::exists(toolPid) && !readFile(toolPid).empty(); });
+        kill(getpid(), SIGTERM);
+        QTimer::singleShot(30000, [] { QCoreApplication::exit(1); });
+        const int loop = QCoreApplication::exec();
+        std::cerr << "loop " << loop << ", signal " << delegate->stopSignal << ", staging left "
+                  << !std::filesystem::is_empty(folder / "tmp") << ", tool group alive "
+                  << (kill(-std::stoi(readFile(toolPid)), 0) == 0) << ", beeps " << beeps;
+        std::filesystem::remove_all(folder.path());
+        std::_Exit(0);
+    };
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(stopDuringBuild(), ::testing::ExitedWithCode(0),
+                "loop 0, signal " + std::to_string(SIGTERM) + ", staging left 0, tool group alive 0, beeps 0");
 }
 
 } // namespace
