@@ -105,8 +105,10 @@ pid_t spawnWithSharedPipe(const std::string& executable, const std::vector<std::
     return child;
 }
 
-// How long a tool may take to end after a stop before it is killed outright.
-constexpr auto stopGrace = std::chrono::seconds(3);
+// How long a tool may take to end after a stop before it is killed outright:
+// long enough to remove its own partial output, short enough that a stop
+// always ends the build within a second.
+constexpr auto stopGrace = std::chrono::milliseconds(500);
 
 // Once a stop was requested, a tool group that still holds the pipe open
 // after the grace period is killed, so that a tool which ignores the stop

@@ -209,7 +209,7 @@ class IconTest(IdentityTestCase):
             "truncated.png": (whole[:len(whole) - 30], SQUARE_ICON),
             "text.png": (b"not an image", SQUARE_ICON),
             "stretched.png": (png(64, 64, resolution=(5670, 2835)), SQUARE_ICON),
-            "huge.png": (huge, SQUARE_ICON),
+            "huge.png": (huge, "The icon is too large: its sides may be at most 16384 pixels."),
             "logo.jpg": (whole, "Icon must be a PNG or .icns file."),
             "logo": (whole, "Icon must be a PNG or .icns file."),
         }
@@ -236,7 +236,8 @@ class RecordedIconTest(IdentityTestCase):
         self.assertEqual(len(calls), 11)
         staging = re.escape(self.temporary) + r"/Kilnsmith-[0-9A-F-]{36}"
         icon_set = re.match(staging + "/AppIcon.iconset", calls[0][-1]).group(0)
-        self.assertEqual(calls[:10], [["/usr/bin/sips", "-z", str(pixels), str(pixels), self.icon, "--out",
+        staged_icon = os.path.dirname(icon_set) + "/Icon.png"
+        self.assertEqual(calls[:10], [["/usr/bin/sips", "-z", str(pixels), str(pixels), staged_icon, "--out",
                                        icon_set + "/" + name] for pixels, name in ICON_SET])
         self.assertEqual(calls[10], ["/usr/bin/iconutil", "-c", "icns", icon_set, "-o",
                                      os.path.dirname(icon_set) + "/Demo.app/Contents/Resources/app.icns"])

@@ -202,7 +202,7 @@ class RefusedBuildTest(BuildTestCase):
         runtime = self.runtime()
         before = (tree_hash(self.project), tree_hash(runtime))
         result = self.build(runtime=runtime, tool_root=root)
-        self.assertRefused(result, "chmod: disk on fire\n")
+        self.assertRefused(result, "chmod: disk on fire")
         self.assertEqual(result.stdout.splitlines(), [PREPARING, ADDING])
         self.assertNoStagingLeft()
         self.assertOutputEmpty()

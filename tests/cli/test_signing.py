@@ -177,7 +177,7 @@ class SigningTest(RecordedBuildTestCase):
     def test_a_submission_that_is_not_accepted_fails_before_stapling(self):
         for answer, message in ((REJECTED, "Apple did not accept the submission: " + REJECTED + "\n"),
                                 ('{"status":"accepted"}', None), ('["Accepted"]', None),
-                                ("Error: HTTP status code: 401", "parse error")):
+                                ("Error: HTTP status code: 401", "is not valid JSON")):
             self.root.replace("/usr/bin/xcrun", notary_script(answer))
             result = self.recorded_build("--sign", IDENTITY, "--notary-profile", "team-profile")
             self.assertEqual(result.returncode, 1, answer)

@@ -70,7 +70,7 @@ class ToolFaultTest(BuildTestCase):
                 if ignored(call):
                     self.assertEqual(result.returncode, 0, context + ": " + result.stderr)
                 else:
-                    expected = output or "Command failed: " + os.path.join(self.root.path, call[0].lstrip("/"))
+                    expected = output.rstrip("\n") or "Command failed: " + os.path.join(self.root.path, call[0].lstrip("/"))
                     self.assertEqual((result.returncode, result.stderr), (1, expected + "\n"), context)
                     self.assertEqual(len(self.root.calls()), index, context + ": runs went on after the failure")
                 self.assertLeftNothing(context, result.returncode == 0)
