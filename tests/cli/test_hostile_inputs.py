@@ -1,20 +1,30 @@
 """Broken and hostile runtimes and projects: each build succeeds whole or fails with a clear error, writes
 only in its staging and output folders, leaves no staging folder and ends in bounded time."""
 
+import ctypes
+import fcntl
 import os
+import resource
 import shutil
+import signal
 import socket
 import stat
 import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
+import uuid
 import warnings
 import zipfile
+import zlib
 
-from harness import BuildTestCase, bundled_project_hash, mount_memory_file_system, tree_hash
+from harness import (EXECUTABLE, TOOL_ROOT, BuildTestCase, added_by_configuration, bundled_project_hash,
+                     mount_memory_file_system, tree_hash)
+from recording_root import RecordingRoot
+from test_app_identity import chunk, png
 
 CASE_SECONDS = 30
 NOBODY = 65534
@@ -22,6 +32,9 @@ TALLY = {"tried": 0, "survived": 0}
 # Past the stand-in ditto's floor of 512 MiB, so the runtime archive holding it may not unpack that far.
 BOMB_BYTES = 600 << 20
 DEEPER = "deeper folder"
+PEAK_MIB = 512
+OUTSIDE_LINK = "invalid destination for symbolic link in bundle"
+INJECTION_OUTSIDE = "The existing injection script must be inside the project."
 
 
 def tearDownModule():
@@ -34,6 +47,36 @@ def entry(name, data=b"", mode=0o644, kind=stat.S_IFREG):
     info.external_attr = (kind | mode) << 16
     info.compress_type = zipfile.ZIP_DEFLATED
     return info, data
+
+
+def huge_png(path, side):
+    """A 1-bit grey PNG of zero rows: a small file that would decode to side * side pixels."""
+    row, packer = bytes(1 + (side + 7) // 8), zlib.compressobj(9)
+    rows = b"".join(packer.compress(row * 1000) for _ in range(side // 1000)) + packer.flush()
+    with open(path, "wb") as stream:
+        stream.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 1, 0, 0, 0, 0)) +
+                     chunk(b"IDAT", rows) + chunk(b"IEND", b""))
+    return path
+
+
+def exchange(first, second):
+    """Swaps two names in one step (renameat2 with RENAME_EXCHANGE)."""
+    if ctypes.CDLL(None, use_errno=True).renameat2(-100, os.fsencode(first), -100, os.fsencode(second), 2):
+        raise OSError(ctypes.get_errno(), os.strerror(ctypes.get_errno()), first)
+
+
+def group_members(group):
+    """The living processes of a process group, by /proc."""
+    members = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/stat" % pid) as stream:
+                state, _, process_group = stream.read().rpartition(")")[2].split()[:3]
+        except OSError:
+            continue
+        if int(process_group) == group and state != "Z":
+            members.append(int(pid))
+    return members
 
 
 def declare_last_entry_size(path, size):
@@ -56,40 +99,60 @@ class HostileTestCase(BuildTestCase):
         super().setUp()
         self.sentinel = os.path.join(self.folder, "sentinel")
         os.makedirs(self.sentinel)
-        with open(os.path.join(self.sentinel, "secret"), "w") as stream:
-            stream.write("keep")
+        self.secret = os.urandom(16).hex().encode()
+        with open(os.path.join(self.sentinel, "secret"), "wb") as stream:
+            stream.write(self.secret)
         os.chmod(os.path.join(self.sentinel, "secret"), 0o400)
         self.runtime()
 
-    def outside_the_build(self):
-        return tree_hash(self.folder, leave_out=lambda relative: relative.split(os.sep)[0] in ("tmp", "out"))
+    def outside_the_build(self, racing=None):
+        return tree_hash(self.folder, leave_out=lambda relative: relative in ("tmp", "out", racing))
 
     def project_hash(self, project):
-        return tree_hash(project)
+        return tree_hash(project, leave_out=added_by_configuration)
 
-    def hostile_build(self, case, refusal=None, seconds=CASE_SECONDS, **arguments):
+    def hostile_build(self, case, refusal=None, seconds=CASE_SECONDS, racing=False, extra=(), **arguments):
         """One case: a build that must succeed, with the whole project in its app, when `refusal` is None,
-        and otherwise fail with a message holding it. Returns the app when it was built."""
+        and otherwise fail with one line holding it; when `racing` (the test changes the project
+        meanwhile), either. Returns the app when it was built."""
         TALLY["tried"] += 1
         app = None
+        output, temporary = arguments.get("output", self.output), arguments.get("temporary", self.temporary)
+        source = os.path.realpath(arguments.get("project", self.project))
+        source = os.path.dirname(source) if os.path.isfile(source) else source
+        changing = os.path.relpath(source, self.folder) if racing else None
         with self.subTest(case):
-            before = self.outside_the_build()
+            before = self.outside_the_build(changing)
             started = time.monotonic()
-            result = self.build(**arguments)
-            self.assertLess(time.monotonic() - started, seconds)
-            if refusal is None:
+            try:
+                self.result = result = self.build(*extra, timeout=seconds, **arguments)
+            finally:
+                self.elapsed = time.monotonic() - started
+            if refusal is None and (result.returncode == 0 or not racing):
                 self.assertEqual(result.returncode, 0, result.stderr)
-                app = os.path.join(self.output, "Demo.app")
-                self.assertEqual(bundled_project_hash(app), self.project_hash(arguments.get("project", self.project)))
+                app = os.path.join(output, os.fsdecode(arguments.get("name", "Demo")) + ".app")
+                if not racing:
+                    self.assertEqual(bundled_project_hash(app), self.project_hash(source))
             else:
                 self.assertEqual(result.returncode, 1, result.stderr)
-                self.assertIn(refusal, result.stderr)
-                self.assertTrue(result.stderr.endswith("\n"), result.stderr)
-                self.assertOutputEmpty()
-            self.assertEqual(os.listdir(self.temporary), [])
-            self.assertEqual(self.outside_the_build(), before, "something outside the build's folders changed")
+                self.assertIn(refusal or "", result.stderr)
+                self.assertTrue(result.stderr.endswith("\n") and result.stderr.count("\n") == 1, result.stderr)
+                self.assertOutputEmpty(output)
+            for path in [os.path.join(current, name) for current, _, files in os.walk(output) for name in files]:
+                if not os.path.islink(path):
+                    with open(path, "rb") as stream:
+                        self.assertNotIn(self.secret, stream.read(), "the secret leaked")
+            self.assertEqual(os.listdir(temporary), [])
+            self.assertEqual(self.outside_the_build(changing), before, "something outside the build's folders changed")
             TALLY["survived"] += 1
         return app
+
+    def bounded_build(self, case, refusal, seconds, **arguments):
+        """A case that must end in `seconds` with no child past PEAK_MIB (the peak of all children so far)."""
+        self.hostile_build(case, refusal, seconds=seconds, **arguments)
+        peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss >> 10
+        print("\n%s: %.2f s, children's peak %d MiB" % (case, self.elapsed, peak), file=sys.stderr, end="")
+        self.assertLess(peak, PEAK_MIB, case)
 
     def clear_output(self):
         shutil.rmtree(self.output, ignore_errors=True)
@@ -104,12 +167,14 @@ class HostileArchiveTest(HostileTestCase):
     def in_app(self, relative):
         return "%s/nwjs.app/%s" % (self.top, relative)
 
-    def hostile_zip(self, name, entries):
-        """The generated runtime zip with `entries` (pairs of ZipInfo and data) added after its own."""
+    def hostile_zip(self, name, entries, dropped=None):
+        """The generated runtime zip with `entries` (pairs of ZipInfo and data) added after its own, less
+        the entry `dropped` and everything below it."""
         path = os.path.join(self.folder, name.replace(" ", "-") + ".zip")
         with zipfile.ZipFile(self.runtime()) as source, zipfile.ZipFile(path, "w") as target:
             for item in source.infolist():
-                target.writestr(item, source.read(item))
+                if not dropped or item.filename.rstrip("/") != dropped and not item.filename.startswith(dropped + "/"):
+                    target.writestr(item, source.read(item))
             with warnings.catch_warnings():
                 warnings.simplefilter("ignore")  # zipfile warns of the duplicate names written on purpose
                 for info, data in entries:
@@ -135,6 +200,40 @@ class HostileArchiveTest(HostileTestCase):
         for case, entries in cases.items():
             self.archive_build(case, entries, "ditto: Refused to extract the entry '%s'" % entries[-1][0].filename)
             self.assertFalse(os.path.lexists(escaped) or os.path.lexists(planted), case)
+
+    def test_runtimes_named_through_links(self):
+        linked = os.path.join(self.folder, "Linked.app")
+        os.symlink(self.runtime(form="app"), linked)
+        with open(os.path.join(self.folder, "icon.png"), "wb") as stream:
+            stream.write(png(64, 64))
+        self.hostile_build("a link to the .app", runtime=linked, extra=("--icon", stream.name))
+        self.clear_output()
+        folder = self.runtime(form="folder")
+        elsewhere = os.path.join(self.folder, "elsewhere", "nwjs.app")
+        os.renames(os.path.join(folder, "nwjs.app"), elsewhere)
+        os.symlink(elsewhere, os.path.join(folder, "nwjs.app"))
+        self.hostile_build("an extracted runtime whose bundle is a link", runtime=folder)
+        self.clear_output()
+        bundle = self.in_app("")[:-1]
+        linked = self.hostile_zip("linked", [entry(bundle, elsewhere.encode(), 0o777, stat.S_IFLNK)], dropped=bundle)
+        self.hostile_build("a runtime zip whose bundle is a link", "No macOS .app was found in that runtime archive.",
+                           runtime=linked)
+
+    def test_links_where_the_bundle_has_its_folders_are_refused(self):
+        canary, up = os.path.join(self.sentinel, "canary.app"), "../../../../sentinel/canary.app"
+        shutil.copytree(self.runtime(form="app"), canary, symlinks=True)
+        with open(os.path.join(canary, "Contents/Resources/Info.plist"), "w") as stream:
+            stream.write("canary")
+        os.makedirs(os.path.join(canary, "Contents/Resources/app.nw/keep"))
+        link = "The runtime's app bundle has a symbolic link where %s should be."
+        # The relative link counts from the staged copy's Contents folder up to the test's folder.
+        for case, folder, target in (
+                ("Resources to an absolute path", "Contents/Resources", canary + "/Contents/Resources"),
+                ("Resources to a relative path", "Contents/Resources", up + "/Contents/Resources"),
+                ("Contents", "Contents", canary + "/Contents")):
+            runtime = self.hostile_zip(case, [entry(self.in_app(folder), target.encode(), 0o777, stat.S_IFLNK)],
+                                       dropped=self.in_app(folder))
+            self.hostile_build(case, link % folder, runtime=runtime)
 
     def test_odd_but_harmless_entries_build(self):
         twice = self.in_app("Contents/Resources/twice.txt")
@@ -165,6 +264,8 @@ class HostileArchiveTest(HostileTestCase):
         self.hostile_build("a zip bomb", "its entries declare", runtime=bomb)
         declare_last_entry_size(bomb, 1000)
         self.hostile_build("a zip bomb declaring less than it holds", "of the archive %s: " % bomb, runtime=bomb)
+        deep = self.hostile_zip("deep", [entry(self.in_app("Contents/Resources/" + "d/" * 8000 + "bottom"), b"x")])
+        self.bounded_build("a runtime 8,000 folders deep", "nests folders more than 256 levels deep", 60, runtime=deep)
 
     def test_broken_archives_are_refused(self):
         with open(self.runtime(), "rb") as stream:
@@ -200,15 +301,65 @@ class HostileProjectTest(HostileTestCase):
         os.symlink("loop-a", os.path.join(project, "loop-b"))
         os.symlink(".", os.path.join(project, "itself"))
         self.project_build("symlink loops")
-        outside_link = "invalid destination for symbolic link in bundle"
         for case, target in (("an absolute link out", os.path.join(self.sentinel, "secret")),
                              ("an absolute link to a folder out", self.sentinel),
                              ("a relative link out of the app", "../../../../sentinel/secret")):
             os.symlink(target, os.path.join(self.fresh_project(case), "outside"))
-            self.project_build(case, outside_link)
+            self.project_build(case, OUTSIDE_LINK)
         # Out of the project, but inside the app once there: a dangling link like any other.
         os.symlink("../sentinel/secret", os.path.join(self.fresh_project("relative"), "outside"))
         self.project_build("a relative link out of the project")
+
+    def test_projects_named_through_links(self):
+        self.fresh_project("configured")
+        self.write("package.json", b'{"main": "index.html", "name": "configured"}')
+        os.symlink("configured", os.path.join(self.folder, "link"))
+        for given in ("link", "link/", "link/index.html"):
+            self.hostile_build("the project given as " + given, project=os.path.join(self.folder, given))
+            self.clear_output()
+
+    def test_links_that_lead_out_are_never_read(self):
+        with open(os.path.join(self.folder, "secret-file"), "wb") as stream:
+            stream.write(self.secret)
+        # Each q is a link to ".": the chains read as inside the project, but lead out of it (and of the app).
+        for case, name, target, refusal in (
+                ("inject_js_end through a chain out", "boot.js", "q/q/q/../../secret-file", INJECTION_OUTSIDE),
+                ("inject_js_end through a link inside", "link.js", "index.html", INJECTION_OUTSIDE),
+                ("a chain that leaves the app", "leak", "q/q/q/q/q/../../../../secret-file", OUTSIDE_LINK)):
+            # Two levels down, so that the first chain, read in place, reaches the secret.
+            project = self.fresh_project("chains/" + name)
+            os.symlink(".", os.path.join(project, "q"))
+            os.symlink(target, os.path.join(project, name))
+            if refusal == INJECTION_OUTSIDE:
+                self.write("package.json", b'{"main": "index.html", "inject_js_end": "%s"}' % name.encode())
+            self.project_build(case, refusal)
+
+    def test_a_folder_swapped_for_a_link_while_it_is_copied(self):
+        project = self.fresh_project("race")
+        for folder in ("a", "b"):
+            for index in range(300):
+                self.write("%s/%d" % (folder, index), folder.upper().encode())
+        os.symlink("b", os.path.join(project, "swap"))
+        stop = threading.Event()
+
+        def swap():
+            # A pause between swaps leaves the build a core; some 600 swaps a second still meet every copy.
+            while not stop.wait(0.001):
+                exchange(os.path.join(project, "a"), os.path.join(project, "swap"))
+        swapper = threading.Thread(target=swap)
+        swapper.start()
+        try:
+            for attempt in range(10):
+                app = self.hostile_build("swapped during build %d" % attempt, racing=True)
+                copied = os.path.join(app or self.folder, "Contents/Resources/app.nw/a")
+                if app and not os.path.islink(copied):
+                    for name in os.listdir(copied):
+                        with open(os.path.join(copied, name), "rb") as stream:
+                            self.assertEqual(stream.read(), b"A", "the copy followed the link into b")
+                self.clear_output()
+        finally:
+            stop.set()
+            swapper.join()
 
     def test_special_files_are_refused_without_being_read(self):
         os.mkfifo(os.path.join(self.fresh_project("a FIFO"), "pipe"))
@@ -219,6 +370,12 @@ class HostileProjectTest(HostileTestCase):
         self.project_build("a socket", "Cannot copy a socket or device file")
         os.mknod(os.path.join(self.fresh_project("a device"), "null"), 0o600 | stat.S_IFCHR, os.makedev(1, 3))
         self.project_build("a device", "Cannot copy a socket or device file")
+        os.mkfifo(os.path.join(self.fresh_project("a FIFO package.json"), "package.json"))
+        self.project_build("a FIFO as package.json", "package.json is not a regular file.", seconds=5)
+        self.fresh_project("a FIFO icon")
+        os.mkfifo(os.path.join(self.folder, "x.png"))
+        self.project_build("a FIFO as the icon", "The icon is not a regular file.", seconds=5,
+                           extra=("--icon", os.path.join(self.folder, "x.png")))
 
     def write(self, relative, data=b"x"):
         """Writes a file into the project; `relative` may be bytes, for names that are not UTF-8."""
@@ -253,14 +410,37 @@ class HostileProjectTest(HostileTestCase):
             stream.write("bottom")
         os.close(current)
 
-    def test_very_deep_nesting(self):
+    def test_work_is_bounded(self):
         self.fresh_project("deep")
         self.deep_folder(120)
         self.project_build("120 folders deep")
-        # As deep as a path may be; the copy in the staging folder, whose path is longer, cannot be.
-        project = self.fresh_project("as deep as can be")
-        self.deep_folder((os.pathconf(project, "PC_PATH_MAX") - len(project + "/bottom.txt") - 1) // len(DEEPER + "/"))
-        self.project_build("as deep as a path may be", "File name too long")
+        self.fresh_project("far too deep")
+        self.deep_folder(8000)
+        self.bounded_build("a project 8,000 folders deep", "The project nests folders more than 256 levels deep.", 60)
+        self.fresh_project("huge icon")
+        self.bounded_build("a 60000 x 60000 icon", "The icon is too large: its sides may be at most 16384 pixels.", 5,
+                           extra=("--icon", huge_png(os.path.join(self.folder, "huge.png"), 60000)))
+
+    def test_late_refusals_and_the_longest_name(self):
+        number = "package.json is not valid JSON: number out of range at line 1, column "
+        self.fresh_project("huge number")
+        self.write("package.json", b'{"main": "index.html", "n": 1e999999}')
+        self.project_build("a number out of range", number)
+        self.assertTrue(self.result.stderr.startswith(number), self.result.stderr)
+        self.fresh_project("named")
+        for case, name in (("not UTF-8", b"Demo\xff"), ("with a line feed", "De\nmo"), ("with a DEL", "De\x7fmo"),
+                           ("of 252 bytes", "n" * 252)):
+            self.hostile_build("a name " + case, "Enter a valid app name.", name=name)
+        self.assertFalse(os.path.lexists(self.output), "a refused name made the output folder")
+        memory = tempfile.mkdtemp(prefix="bundlekiln-other-fs-")
+        self.addCleanup(os.rmdir, memory)
+        mount_memory_file_system(memory, 64, self.addCleanup)
+        name = "\u00e9" * 125 + "x"
+        for case, output in (("", self.output), (", moved to another file system", memory)):
+            self.hostile_build("a name of 251 bytes" + case, name=name, output=output, extra=("--zip", "--dmg"))
+            self.assertEqual(sorted(os.listdir(output)), [name + extension for extension in (".app", ".dmg", ".zip")])
+        self.clear_output()
+        self.hostile_build("a temporary folder not made yet", temporary=os.path.join(self.temporary, "not", "yet"))
 
     def test_unreadable_files_for_a_user_without_privileges(self):
         self.fresh_project("unreadable file")
@@ -273,6 +453,56 @@ class HostileProjectTest(HostileTestCase):
             os.chown(os.path.join(self.project, private), 0, 0)
             self.project_build("an " + case, "Permission denied", preexec_fn=lambda: (os.setgid(NOBODY),
                                                                                           os.setuid(NOBODY)))
+
+
+class StopsAndLeftoversTest(HostileTestCase):
+    def test_a_stop_ends_the_build_and_its_tool_group_at_once(self):
+        root = RecordingRoot(TOOL_ROOT, os.path.join(self.folder, "root"))
+        started = os.path.join(self.folder, "tool-pid")
+        for case, stop, blocking in (("SIGINT while a tool blocks", signal.SIGINT, "sleep 60 | sleep 60"),
+                                     ("SIGTERM while a tool blocks", signal.SIGTERM, "sleep 60 | sleep 60"),
+                                     ("SIGTERM while a tool's child holds its output", signal.SIGTERM, "sleep 60 &")):
+            with self.subTest(case):
+                root.replace("/usr/bin/codesign", 'echo $$ > "{0}.new"; mv "{0}.new" "{0}"\n{1}\n'.format(started,
+                                                                                                           blocking))
+                build = subprocess.Popen([EXECUTABLE, "--build", "--project", self.project, "--runtime", self.runtime(),
+                                          "--output", self.output, "--name", "Demo"], stdout=subprocess.DEVNULL,
+                                         stderr=subprocess.PIPE, env=dict(os.environ, BUNDLEKILN_TOOL_ROOT=root.path,
+                                                                          TMPDIR=self.temporary))
+                deadline = time.monotonic() + 30
+                while not os.path.exists(started) and time.monotonic() < deadline:
+                    time.sleep(0.02)
+                with open(started) as stream:
+                    group = os.getpgid(int(stream.read()))
+                os.remove(started)
+                self.addCleanup(lambda group=group: [os.kill(pid, signal.SIGKILL) for pid in group_members(group)])
+                time.sleep(0.3)
+                build.send_signal(stop)
+                stopped = time.monotonic()
+                build.communicate(timeout=20)
+                print("\n%s: ended %.2f s after the stop" % (case, time.monotonic() - stopped), file=sys.stderr, end="")
+                self.assertLess(time.monotonic() - stopped, 2)
+                self.assertEqual(build.returncode, -stop)
+                self.assertEqual(group_members(group), [])
+                self.assertNoStagingLeft()
+                self.assertOutputEmpty()
+
+    def test_leftovers_are_swept_unless_a_live_build_holds_them(self):
+        stale = [os.path.join(self.temporary, "Kilnsmith-%s" % str(uuid.uuid4()).upper()),
+                 os.path.join(self.output, ".Old.app.partial-%s" % str(uuid.uuid4()).upper())]
+        locks = []
+        for path in stale:
+            os.makedirs(os.path.join(path, "inside"))
+            locks.append(os.open(path, os.O_RDONLY | os.O_DIRECTORY))
+            fcntl.flock(locks[-1], fcntl.LOCK_EX)
+        for case, kept in (("held by a live build", True), ("left by a killed build", False)):
+            with self.subTest(case):
+                result = self.build()
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertEqual([os.path.isdir(path) for path in stale], [kept, kept])
+                shutil.rmtree(os.path.join(self.output, "Demo.app"))
+            while locks:
+                os.close(locks.pop())
 
 
 # Under the sanitizers the build takes over eight minutes, and it runs the code paths of the small
