@@ -25,18 +25,6 @@ constexpr int folderFlags = O_RDONLY | O_DIRECTORY;
 
 bool isDotOrDotDot(const char* name) { return name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2])); }
 
-/// The names in the open folder `fd`, read from a duplicate so `fd` stays usable.
-std::vector<std::string> entryNames(int fd) {
-    std::vector<std::string> names;
-    DIR* listing = fdopendir(dup(fd));
-    if (!listing) return names;
-    rewinddir(listing);
-    while (const dirent* entry = readdir(listing))
-        if (!isDotOrDotDot(entry->d_name)) names.emplace_back(entry->d_name);
-    closedir(listing);
-    return names;
-}
-
 struct RemovalLevel {
     std::string name;
     dev_t device;
@@ -48,7 +36,13 @@ struct RemovalLevel {
 /// are made writable by their owner so that their entries can go too.
 std::vector<std::string> removeFilesIn(int fd, std::error_code& error) {
     std::vector<std::string> folders;
-    for (const auto& name : entryNames(fd)) {
+    std::vector<std::string> names;
+    try {
+        names = entryNames(fd, {});
+    } catch (const fs::filesystem_error& failure) {
+        if (!error) error = failure.code();
+    }
+    for (const auto& name : names) {
         struct stat status {};
         if (fstatat(fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (S_ISDIR(status.st_mode)) folders.push_back(name);
@@ -90,6 +84,26 @@ bool climb(std::vector<RemovalLevel>& levels, UniqueFd& current, int top, std::e
 }
 
 } // namespace
+
+std::vector<std::string> entryNames(int fd, const fs::path& path) {
+    const int copy = dup(fd);
+    DIR* listing = copy < 0 ? nullptr : fdopendir(copy);
+    if (!listing) {
+        const int error = errno;
+        if (copy >= 0) close(copy);
+        throwFileError("Could not list", path, error);
+    }
+    // A duplicate shares its position with `fd`: start from the beginning.
+    rewinddir(listing);
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* entry = readdir(listing))
+        if (!isDotOrDotDot(entry->d_name)) names.emplace_back(entry->d_name);
+    const int error = errno;
+    closedir(listing);
+    if (error != 0) throwFileError("Could not list", path, error);
+    return names;
+}
 
 Folder Folder::open(const fs::path& path) {
     UniqueFd fd(::open(path.c_str(), folderFlags | O_CLOEXEC));

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <system_error>
+#include <vector>
 
 namespace bundlekiln {
 
@@ -48,6 +49,10 @@ private:
     UniqueFd fd_;
     std::filesystem::path path_;
 };
+
+/// The names in the open folder `fd` (without "." and ".."), read from a
+/// duplicate descriptor so that `fd` stays usable; throws naming `path`.
+std::vector<std::string> entryNames(int fd, const std::filesystem::path& path);
 
 /// Opens `name` in the folder `folder` with `flags` plus O_NOFOLLOW and
 /// O_CLOEXEC; throws naming `path` on failure.

@@ -4,7 +4,6 @@
 #include "uuid.h"
 
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -39,17 +38,6 @@ Folder createLocked(const Folder& parent, const std::string& prefix, const std::
     }
 }
 
-std::vector<std::string> namesIn(const Folder& parent, bool (*isLeftover)(std::string_view)) {
-    std::vector<std::string> names;
-    DIR* listing = fdopendir(dup(parent.fd()));
-    if (!listing) return names;
-    rewinddir(listing);
-    while (const dirent* entry = readdir(listing))
-        if (isLeftover(entry->d_name)) names.emplace_back(entry->d_name);
-    closedir(listing);
-    return names;
-}
-
 } // namespace
 
 LockedFolder::LockedFolder(const Folder& parent, const std::string& prefix, const std::string& suffix)
@@ -58,7 +46,14 @@ LockedFolder::LockedFolder(const Folder& parent, const std::string& prefix, cons
 LockedFolder::~LockedFolder() { parent_.removeTree(name_); }
 
 void sweepLeftovers(const Folder& parent, bool (*isLeftover)(std::string_view)) {
-    for (const auto& name : namesIn(parent, isLeftover)) {
+    std::vector<std::string> names;
+    try {
+        names = entryNames(parent.fd(), parent.path());
+    } catch (const fs::filesystem_error&) {
+        return;
+    }
+    for (const auto& name : names) {
+        if (!isLeftover(name)) continue;
         struct stat status {};
         if (fstatat(parent.fd(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISDIR(status.st_mode) || status.st_uid != geteuid()) continue;

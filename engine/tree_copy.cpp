@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,21 +27,6 @@ struct Place {
     int fd;
     const fs::path& path;
 };
-
-std::vector<std::string> entryNames(int folder, const fs::path& path) {
-    DIR* listing = fdopendir(dup(folder));
-    if (!listing) throwFileError("Could not list", path, errno);
-    std::vector<std::string> names;
-    errno = 0;
-    while (const dirent* entry = readdir(listing)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-    }
-    const int error = errno;
-    closedir(listing);
-    if (error != 0) throwFileError("Could not list", path, error);
-    return names;
-}
 
 void setTimes(int folder, const std::string& name, const struct stat& status, int flags, const fs::path& path) {
     const struct timespec times[2] = {status.st_atim, status.st_mtim};
