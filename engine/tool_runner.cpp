@@ -3,6 +3,7 @@
 #include "builder_error.h"
 #include "interruption.h"
 #include "tool_root.h"
+#include "unique_fd.h"
 #include "utf8.h"
 
 #include <algorithm>
@@ -23,22 +24,6 @@ extern char** environ;
 
 namespace bundlekiln {
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() { close(); }
-    int get() const { return fd_; }
-    void close() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
 
 class SpawnActions {
 public:
@@ -232,8 +217,8 @@ std::string run(const std::string& tool, const std::vector<std::string>& argumen
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0)
         throw std::system_error(errno, std::generic_category(), "Could not create a pipe");
-    FileDescriptor readEnd(ends[0]);
-    FileDescriptor writeEnd(ends[1]);
+    UniqueFd readEnd(ends[0]);
+    UniqueFd writeEnd(ends[1]);
     // A larger pipe lets a talkative tool write on while the output is copied.
     fcntl(readEnd.get(), F_SETPIPE_SZ, static_cast<int>(readSize));
     fcntl(readEnd.get(), F_SETFL, O_NONBLOCK);
