@@ -8,9 +8,11 @@
 
 namespace bundlekiln {
 
-/// How deep a copied tree may nest, and what a refusal calls the tree.
+/// How deep a copied tree may nest, and what a refusal calls the tree. A
+/// project lies three folders down in the app (Contents/Resources/app.nw),
+/// and the tools that sign and package an app take trees 256 folders deep.
 struct TreeLimit {
-    std::size_t depth = 256;
+    std::size_t depth = 250;
     std::string noun = "The project";
 };
 

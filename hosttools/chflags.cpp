@@ -18,10 +18,11 @@ namespace {
 /// Errors meaning "this file system keeps no such flags".
 bool flagsUnsupported(int error) { return error == ENOTTY || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL; }
 
-void clearImmutableFlag(const std::filesystem::path& path, const struct stat& status) {
+void clearImmutableFlag(const hosttools::TreeEntry& entry) {
   // Symlinks cannot carry the flag, and opening a device could have side effects.
-  if (!S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) return;
-  hosttools::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!S_ISREG(entry.status.st_mode) && !S_ISDIR(entry.status.st_mode)) return;
+  const std::filesystem::path& path = entry.path;
+  hosttools::UniqueFd fd(::openat(entry.folder, entry.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (!fd.valid()) hosttools::throwErrno("Could not open", path);
   int flags = 0;
   if (::ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) != 0) {

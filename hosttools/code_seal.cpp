@@ -3,8 +3,10 @@
 #include <fstream>
 #include <string_view>
 
+#include "confined_folder.h"
 #include "file_digest.h"
 #include "pending_file.h"
+#include "symlink_target.h"
 #include "tool_failure.h"
 #include "tree_walk.h"
 #include "write_all.h"
@@ -121,7 +123,7 @@ class SealFileReader {
     for (std::string line; std::getline(stream_, line);) {
       if (const auto entry = parseEntryLine(line)) applySignatureEntry(record, *entry);
     }
-    if (record.identity.empty()) throw ToolFailure(file_.string() + ": the code signature is damaged.");
+    if (record.identity.empty()) throw ToolFailure("", file_, ": the code signature is damaged.");
     return record;
   }
 
@@ -153,8 +155,7 @@ class BufferedWriter {
 }  // namespace
 
 bool isBundleFolder(const fs::path& path, const struct stat& status) {
-  const std::string extension = path.extension().string();
-  return S_ISDIR(status.st_mode) && (extension == ".app" || extension == ".framework" || extension == ".xpc");
+  return S_ISDIR(status.st_mode) && hasBundleExtension(path.filename());
 }
 
 BundleReader::BundleReader(fs::path top) : top_(std::move(top)) {}
@@ -166,30 +167,33 @@ void BundleReader::readContents(const fs::path& bundle, const std::function<void
   fs::path nestedBundle = atTop ? fs::path() : bundle;
   // The seal's folder and a stapled ticket are not part of what a bundle seals.
   // Compared as text: every path of the walk starts with the bundle's own.
-  walkTree(bundle, [&](const fs::path& path, const struct stat& status) {
+  walkTree(bundle, [&](const TreeEntry& entry) {
+    const fs::path& path = entry.path;
     const std::string& text = path.native();
     if (text == bundle.native() || text == sealFolder.native() || isWithin(path, sealFolder) ||
         text == ticket.native())
       return;
     if (atTop && !nestedBundle.empty() && !isWithin(path, nestedBundle)) nestedBundle.clear();
-    if (nestedBundle.empty() && isBundleFolder(path, status)) nestedBundle = path;
+    if (nestedBundle.empty() && isBundleFolder(path, entry.status)) nestedBundle = path;
     const std::string relative = relativeText(path, bundle);
-    if (S_ISLNK(status.st_mode)) visit({relative, "link:" + fs::read_symlink(path).string()});
-    else if (S_ISDIR(status.st_mode)) visit({relative, "folder"});
-    else visit({relative, "file:" + digestOf(path, !nestedBundle.empty())});
+    if (S_ISLNK(entry.status.st_mode)) visit({relative, "link:" + symlinkTarget(entry.folder, entry.name, path)});
+    else if (S_ISDIR(entry.status.st_mode)) visit({relative, "folder"});
+    else visit({relative, "file:" + digestOf(entry, !nestedBundle.empty())});
   });
 }
 
-std::string BundleReader::digestOf(const fs::path& file, bool readAgain) {
-  if (const auto known = nestedDigests_.find(file); known != nestedDigests_.end()) return known->second;
-  std::string digest = pagedDigestOfFile(file);
-  if (readAgain) nestedDigests_.emplace(file, digest);
+std::string BundleReader::digestOf(const TreeEntry& file, bool readAgain) {
+  if (const auto known = nestedDigests_.find(file.path); known != nestedDigests_.end()) return known->second;
+  std::string digest = pagedDigestOfFile(file.folder, file.name, file.path);
+  if (readAgain) nestedDigests_.emplace(file.path, digest);
   return digest;
 }
 
 fs::path sealFile(const fs::path& bundle) {
+  // A Contents that is anything but a folder still holds the seal, so that
+  // writing it there fails rather than lands elsewhere.
   const fs::path contents = bundle / "Contents";
-  const fs::path base = fs::is_directory(fs::symlink_status(contents)) ? contents : bundle;
+  const fs::path base = fs::exists(fs::symlink_status(contents)) ? contents : bundle;
   return base / "_CodeSignature/CodeResources";
 }
 
@@ -197,7 +201,7 @@ fs::path ticketFile(const fs::path& bundle) { return bundle / "Contents/CodeReso
 
 void writeSeal(const fs::path& bundle, const SigningRecord& record, BundleReader& reader) {
   const fs::path file = sealFile(bundle);
-  fs::create_directories(file.parent_path());
+  openTargetFolder(file, /*createMissing=*/true);  // a missing seal folder, never through a link
   PendingFile pending(file, "the code signature");
   BufferedWriter writer(pending.fd(), file);
   writer.add(
@@ -229,12 +233,14 @@ std::optional<std::vector<std::string>> sealDifferences(const fs::path& bundle, 
   std::optional<SealEntry> sealed = seal.nextFile();
   reader.readContents(bundle, [&](const SealEntry& now) {
     for (; sealed && walkOrderLess(sealed->path, now.path); sealed = seal.nextFile())
-      changed.push_back("file missing: " + (bundle / sealed->path).string());
-    if (!sealed || sealed->path != now.path) return added.push_back("file added: " + (bundle / now.path).string());
-    if (sealed->state != now.state) changed.push_back("file modified: " + (bundle / now.path).string());
+      changed.push_back("file missing: " + shownPath(bundle / sealed->path, bundle));
+    if (!sealed || sealed->path != now.path)
+      return added.push_back("file added: " + shownPath(bundle / now.path, bundle));
+    if (sealed->state != now.state) changed.push_back("file modified: " + shownPath(bundle / now.path, bundle));
     sealed = seal.nextFile();
   });
-  for (; sealed; sealed = seal.nextFile()) changed.push_back("file missing: " + (bundle / sealed->path).string());
+  for (; sealed; sealed = seal.nextFile())
+    changed.push_back("file missing: " + shownPath(bundle / sealed->path, bundle));
   seal.record();
   changed.insert(changed.end(), added.begin(), added.end());
   return changed;

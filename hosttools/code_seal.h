@@ -11,6 +11,8 @@
 
 namespace hosttools {
 
+struct TreeEntry;
+
 /// How an item was signed.
 struct SigningRecord {
   std::string identity;  // "-" for ad-hoc
@@ -42,14 +44,14 @@ class BundleReader {
   void readContents(const std::filesystem::path& bundle, const std::function<void(const SealEntry&)>& visit);
 
  private:
-  std::string digestOf(const std::filesystem::path& file, bool readAgain);
+  std::string digestOf(const TreeEntry& file, bool readAgain);
 
   std::filesystem::path top_;
   std::map<std::filesystem::path, std::string> nestedDigests_;
 };
 
 /// Where a bundle's seal lives: Contents/_CodeSignature/CodeResources, or
-/// _CodeSignature/CodeResources for a bundle without a Contents folder.
+/// _CodeSignature/CodeResources for a bundle without a Contents entry.
 std::filesystem::path sealFile(const std::filesystem::path& bundle);
 
 /// Where a notarization ticket is stapled: Contents/CodeResources. It is
@@ -57,7 +59,9 @@ std::filesystem::path sealFile(const std::filesystem::path& bundle);
 std::filesystem::path ticketFile(const std::filesystem::path& bundle);
 
 /// Seals `bundle` as it is now, writing the seal as an XML property list
-/// (replacing any earlier one) while its contents are read.
+/// (replacing any earlier one) while its contents are read. The seal's
+/// folder is reached from the outermost bundle without following a link
+/// (openTargetFolder).
 void writeSeal(const std::filesystem::path& bundle, const SigningRecord& record, BundleReader& reader);
 
 /// How the bundle was signed, or none when it was never sealed. Throws

@@ -6,6 +6,7 @@
 //   codesign --force --sign IDENTITY --timestamp --options runtime --entitlements FILE PATH
 //   codesign --verify --deep --strict PATH
 
+#include <fcntl.h>
 #include <sys/xattr.h>
 
 #include <algorithm>
@@ -14,11 +15,14 @@
 #include <string_view>
 #include <vector>
 
+#include "bundle_link_check.h"
 #include "code_seal.h"
 #include "codesign_verify.h"
+#include "confined_folder.h"
 #include "file_digest.h"
 #include "tool_failure.h"
 #include "tree_walk.h"
+#include "unique_fd.h"
 #include "usage.h"
 
 namespace {
@@ -41,17 +45,29 @@ std::string recordText(const SigningRecord& record, const std::string& digest) {
          "\n" + digest;
 }
 
+// The record goes onto the file reached from its outermost bundle, never through a link.
 void signFile(const fs::path& file, const SigningRecord& record) {
-  const std::string text = recordText(record, hosttools::pagedDigestOfFile(file));
-  if (::lsetxattr(file.c_str(), hosttools::kSignatureAttribute, text.data(), text.size(), 0) != 0)
+  const hosttools::UniqueFd folder = hosttools::openTargetFolder(file);
+  const std::string name = file.filename().string();
+  const std::string text = recordText(record, hosttools::pagedDigestOfFile(folder.get(), name.c_str(), file));
+  const hosttools::UniqueFd item(::openat(folder.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!item.valid() || ::fsetxattr(item.get(), hosttools::kSignatureAttribute, text.data(), text.size(), 0) != 0)
     hosttools::throwErrno("Could not record the signature of", file);
+}
+
+// Signing refuses what verifying would: no seal may cover a link that leads out of the bundle.
+void refuseLinksLeaving(const fs::path& bundle) {
+  hosttools::walkTree(bundle, [&](const hosttools::TreeEntry& entry) {
+    if (S_ISLNK(entry.status.st_mode) && entry.depth > 0 && hosttools::linkLeavesBundle(entry))
+      throw ToolFailure("", entry.path, ": " + std::string(hosttools::kLinkLeavesBundle));
+  });
 }
 
 // The bundles inside `top`, deepest first, so that each seal covers the seals within.
 std::vector<fs::path> nestedBundles(const fs::path& top) {
   std::vector<fs::path> bundles;
-  hosttools::walkTree(top, [&](const fs::path& path, const struct stat& status) {
-    if (path != top && hosttools::isBundleFolder(path, status)) bundles.push_back(path);
+  hosttools::walkTree(top, [&](const hosttools::TreeEntry& entry) {
+    if (entry.depth > 0 && hosttools::isBundleFolder(entry.path, entry.status)) bundles.push_back(entry.path);
   });
   std::stable_sort(bundles.begin(), bundles.end(), [](const fs::path& a, const fs::path& b) {
     return std::distance(a.begin(), a.end()) > std::distance(b.begin(), b.end());
@@ -67,6 +83,7 @@ void requireItem(const fs::path& item) {
 int signAdHocDeep(const fs::path& top) {
   requireItem(top);
   if (!isBundle(top)) throw ToolFailure(top.string() + ": --deep needs a bundle");
+  refuseLinksLeaving(top);
   const SigningRecord record{"-", false, false, ""};
   hosttools::BundleReader reader(top);
   for (const fs::path& bundle : nestedBundles(top)) hosttools::writeSeal(bundle, record, reader);
@@ -79,8 +96,10 @@ int signWithIdentity(const std::string& identity, const fs::path& entitlements, 
   if (!fs::is_regular_file(entitlements)) throw ToolFailure(entitlements.string() + ": cannot read entitlement data");
   const SigningRecord record{identity, true, true, hosttools::sha256OfFile(entitlements)};
   hosttools::BundleReader reader(item);
-  if (isBundle(item)) hosttools::writeSeal(item, record, reader);
-  else if (fs::is_regular_file(fs::symlink_status(item))) signFile(item, record);
+  if (isBundle(item)) {
+    refuseLinksLeaving(item);
+    hosttools::writeSeal(item, record, reader);
+  } else if (fs::is_regular_file(fs::symlink_status(item))) signFile(item, record);
   else throw ToolFailure(item.string() + ": bundle format unrecognized, invalid, or unsuitable");
   return 0;
 }

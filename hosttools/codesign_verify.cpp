@@ -1,15 +1,19 @@
 #include "codesign_verify.h"
 
+#include <fcntl.h>
 #include <sys/xattr.h>
 
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "bundle_link_check.h"
 #include "code_seal.h"
 #include "file_digest.h"
 #include "tool_failure.h"
 #include "tree_walk.h"
+#include "unique_fd.h"
 
 namespace hosttools {
 
@@ -23,21 +27,14 @@ struct Problem {
   std::vector<std::string> details;
 };
 
-std::optional<std::string> recordedDigest(const fs::path& file) {
+std::optional<std::string> recordedDigest(const TreeEntry& entry) {
+  const UniqueFd file(::openat(entry.folder, entry.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!file.valid()) throwErrno("Could not open", entry.path);
   std::string value(4096, '\0');
-  const ssize_t size = ::lgetxattr(file.c_str(), kSignatureAttribute, value.data(), value.size());
+  const ssize_t size = ::fgetxattr(file.get(), kSignatureAttribute, value.data(), value.size());
   if (size < 0) return std::nullopt;
   value.resize(static_cast<std::size_t>(size));
   return value.substr(value.rfind('\n') + 1);
-}
-
-// A link may only point at something inside the bundle.
-bool leavesBundle(const fs::path& link, const fs::path& top) {
-  const fs::path target = fs::read_symlink(link);
-  if (target.is_absolute()) return true;
-  const fs::path resolved = (link.parent_path() / target).lexically_normal();
-  const auto relative = resolved.lexically_relative(top.lexically_normal());
-  return relative.empty() || *relative.begin() == "..";
 }
 
 void checkBundle(const fs::path& bundle, BundleReader& reader, std::vector<Problem>& problems) {
@@ -47,14 +44,15 @@ void checkBundle(const fs::path& bundle, BundleReader& reader, std::vector<Probl
     problems.push_back({bundle, "a sealed resource is missing or invalid", std::move(*differences)});
 }
 
-void checkFile(const fs::path& file, std::vector<Problem>& problems) {
-  const auto digest = recordedDigest(file);
-  if (digest && *digest != pagedDigestOfFile(file)) problems.push_back({file, "invalid signature (code or signature have been modified)", {}});
+void checkFile(const TreeEntry& entry, std::vector<Problem>& problems) {
+  const auto digest = recordedDigest(entry);
+  if (digest && *digest != pagedDigestOfFile(entry.folder, entry.name, entry.path))
+    problems.push_back({entry.path, "invalid signature (code or signature have been modified)", {}});
 }
 
 void print(const Problem& problem, const fs::path& top) {
   std::cerr << top.string() << ": " << problem.reason << '\n';
-  if (problem.item != top) std::cerr << "In subcomponent: " << problem.item.string() << '\n';
+  if (problem.item != top) std::cerr << "In subcomponent: " << shownPath(problem.item, top) << '\n';
   for (const auto& line : problem.details) std::cerr << line << '\n';
 }
 
@@ -65,12 +63,12 @@ int verifyDeepStrict(const fs::path& top) {
   std::vector<Problem> problems;
   BundleReader reader(top);
   checkBundle(top, reader, problems);
-  walkTree(top, [&](const fs::path& path, const struct stat& status) {
-    if (path == top) return;
-    if (S_ISLNK(status.st_mode) && leavesBundle(path, top))
-      problems.push_back({path, "invalid destination for symbolic link in bundle", {}});
-    else if (isBundleFolder(path, status)) checkBundle(path, reader, problems);
-    else if (S_ISREG(status.st_mode)) checkFile(path, problems);
+  walkTree(top, [&](const TreeEntry& entry) {
+    if (entry.depth == 0) return;
+    if (S_ISLNK(entry.status.st_mode) && linkLeavesBundle(entry))
+      problems.push_back({entry.path, std::string(kLinkLeavesBundle), {}});
+    else if (isBundleFolder(entry.path, entry.status)) checkBundle(entry.path, reader, problems);
+    else if (S_ISREG(entry.status.st_mode)) checkFile(entry, problems);
   });
   for (const auto& problem : problems) print(problem, top);
   return problems.empty() ? 0 : 1;

@@ -54,14 +54,14 @@ struct OpenFile {
   off_t size = 0;
 };
 
-OpenFile openRegularFile(const std::filesystem::path& path) {
+OpenFile openRegularFile(int folder, const char* name, const std::filesystem::path& path) {
   // O_NONBLOCK so that opening a FIFO cannot wait for a writer; only a regular file has contents to digest.
-  OpenFile file{UniqueFd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC))};
+  OpenFile file{UniqueFd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC))};
   if (!file.fd.valid()) throwErrno("Could not open", path);
   struct stat status {};
   if (::fstat(file.fd.get(), &status) != 0) throwErrno("Could not read", path);
   if (!S_ISREG(status.st_mode))
-    throw ToolFailure("Cannot seal " + path.string() + ": it is not a regular file, folder or symbolic link.");
+    throw ToolFailure("Cannot seal ", path, ": it is not a regular file, folder or symbolic link.");
   file.size = status.st_size;
   return file;
 }
@@ -94,14 +94,14 @@ Sha256 pageDigest(int fd, off_t offset, const std::filesystem::path& path) {
 }  // namespace
 
 std::string sha256OfFile(const std::filesystem::path& path) {
-  const OpenFile file = openRegularFile(path);
+  const OpenFile file = openRegularFile(AT_FDCWD, path.c_str(), path);
   Sha256Context context;
   addFileBytes(context, file.fd.get(), 0, -1, path);
   return hex(context.finish());
 }
 
-std::string pagedDigestOfFile(const std::filesystem::path& path) {
-  const OpenFile file = openRegularFile(path);
+std::string pagedDigestOfFile(int folder, const char* name, const std::filesystem::path& path) {
+  const OpenFile file = openRegularFile(folder, name, path);
   Sha256Context list;
   OrderedJobs<Sha256> pages([&](Sha256& page) { list.add(page.data(), page.size()); });
   const int fd = file.fd.get();

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <limits>
-#include <map>
 #include <memory>
 #include <numeric>
 #include <vector>
 
 #include "hfs_name.h"
+#include "symlink_target.h"
 #include "top_level_name.h"
 #include "tool_failure.h"
 #include "tree_walk.h"
@@ -28,27 +28,37 @@ EntryStatus entryStatus(const struct stat& status) {
   return {status.st_mode, status.st_uid, status.st_gid, status.st_atime, status.st_mtime, status.st_ctime};
 }
 
-void addEntry(Catalog& catalog, std::map<fs::path, std::size_t>& folders, const fs::path& path,
-              const struct stat& status, bool isTop, const fs::path& topName) {
-  if (!S_ISDIR(status.st_mode) && !S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode))
-    throw ToolFailure(path.string() + " cannot go into an image: it is not a file, folder or symbolic link.");
-  CatalogEntry entry;
-  if (!isTop) entry.sourceName = path.filename().string();
-  entry.id = catalog.nextId++;
-  entry.name = hfsName((isTop ? topName : path.filename()).string(), path.string());
-  entry.status = entryStatus(status);
-  entry.parentId = isTop ? kRootFolderId : catalog.entries[folders.at(path.parent_path())].id;
-  if (!isTop) ++catalog.entries[folders.at(path.parent_path())].valence;
-  if (S_ISLNK(status.st_mode)) entry.linkTarget = fs::read_symlink(path).string();
-  entry.dataSize = S_ISLNK(status.st_mode) ? entry.linkTarget.size()
-                   : S_ISREG(status.st_mode) ? static_cast<std::uint64_t>(status.st_size) : 0;
-  if (S_ISDIR(status.st_mode)) {
-    folders[path] = catalog.entries.size();
+/// Adds `entry` under its parent: the last of `openFolders`, the entries of
+/// the folders on the way down to it, by depth.
+void addEntry(Catalog& catalog, std::vector<std::size_t>& openFolders, const TreeEntry& entry,
+              const fs::path& topName) {
+  const mode_t mode = entry.status.st_mode;
+  const bool isTop = entry.depth == 0;
+  if (!S_ISDIR(mode) && !S_ISREG(mode) && !S_ISLNK(mode))
+    throw ToolFailure("", entry.path, " cannot go into an image: it is not a file, folder or symbolic link.");
+  CatalogEntry item;
+  if (!isTop) item.sourceName = entry.name;
+  item.id = catalog.nextId++;
+  item.name = hfsName(isTop ? topName.string() : std::string(entry.name), shownPath(entry.path, catalog.top));
+  item.status = entryStatus(entry.status);
+  openFolders.resize(entry.depth);
+  if (isTop) {
+    item.parentId = kRootFolderId;
+  } else {
+    CatalogEntry& parent = catalog.entries[openFolders.back()];
+    item.parentId = parent.id;
+    ++parent.valence;
+  }
+  if (S_ISLNK(mode)) item.linkTarget = symlinkTarget(entry.folder, entry.name, entry.path);
+  item.dataSize = S_ISLNK(mode)   ? item.linkTarget.size()
+                  : S_ISREG(mode) ? static_cast<std::uint64_t>(entry.status.st_size) : 0;
+  if (S_ISDIR(mode)) {
+    openFolders.push_back(catalog.entries.size());
     ++catalog.folderCount;
   } else {
     ++catalog.fileCount;
   }
-  catalog.entries.push_back(std::move(entry));
+  catalog.entries.push_back(std::move(item));
 }
 
 Bytes catalogKey(std::uint32_t parentId, const std::u16string& name) {
@@ -173,10 +183,10 @@ Catalog scanCatalog(const fs::path& source, const std::u16string& volumeName) {
   fs::path top = fs::absolute(source).lexically_normal();
   if (!top.has_filename()) top = top.parent_path();
   Catalog catalog{top, volumeName, {}, 0, 0, kFirstUserId};
-  std::map<fs::path, std::size_t> folders;
-  walkTree(top, [&](const fs::path& path, const struct stat& status) {
-    if (path == top && !S_ISDIR(status.st_mode)) throw ToolFailure(source.string() + ": Not a directory.");
-    addEntry(catalog, folders, path, status, path == top, topName);
+  std::vector<std::size_t> openFolders;
+  walkTree(top, [&](const TreeEntry& entry) {
+    if (entry.depth == 0 && !S_ISDIR(entry.status.st_mode)) throw ToolFailure(source.string() + ": Not a directory.");
+    addEntry(catalog, openFolders, entry, topName);
   });
   return catalog;
 }

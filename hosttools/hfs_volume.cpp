@@ -140,13 +140,13 @@ void streamFile(const fs::path& source, const CatalogEntry& entry, ByteSink& sin
     const ssize_t count = ::read(fd.get(), buffer.data(), std::min<std::uint64_t>(left, buffer.size()));
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) throwErrno("Could not read", source);
-    if (count == 0) throw ToolFailure(source.string() + " became shorter while the image was made.");
+    if (count == 0) throw ToolFailure("", source, " became shorter while the image was made.");
     sink.write(buffer.data(), static_cast<std::size_t>(count));
     left -= static_cast<std::uint64_t>(count);
   }
 }
 
-void writeContents(const Catalog& catalog, ByteSink& sink) {
+void writeEntryContents(const Catalog& catalog, ByteSink& sink) {
   for (const auto& entry : catalog.entries) {
     if (entry.dataSize == 0) continue;
     if (S_ISLNK(entry.status.mode))
@@ -154,6 +154,15 @@ void writeContents(const Catalog& catalog, ByteSink& sink) {
     else
       streamFile(sourcePath(catalog, entry), entry, sink);
     writeZeros(sink, static_cast<std::uint64_t>(entry.blockCount) * kBlockSize - entry.dataSize);
+  }
+}
+
+void writeContents(const Catalog& catalog, ByteSink& sink) {
+  try {
+    writeEntryContents(catalog, sink);
+  } catch (ToolFailure& failure) {
+    failure.shortenPathBelow(catalog.top);
+    throw;
   }
 }
 

@@ -1,14 +1,16 @@
 #include "pending_file.h"
 
+#include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
-#include <stdlib.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "confined_folder.h"
 #include "tool_failure.h"
 
 namespace hosttools {
@@ -17,14 +19,18 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr char kTemporaryPrefix[] = ".pending-";
+constexpr char kNameLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr int kNameAttempts = 100;
 
 // The handler may only touch what is ready before it can run, hence a fixed
-// buffer and a flag rather than the PendingFile itself.
-char gTemporaryPath[PATH_MAX];
+// buffer, a descriptor and a flag rather than the PendingFile itself.
+char gTemporaryName[32];
+volatile sig_atomic_t gTemporaryFolder = -1;
 volatile sig_atomic_t gHasTemporary = 0;
 
 void removeTemporaryAndDie(int signal) {
-  if (gHasTemporary) ::unlink(gTemporaryPath);
+  if (gHasTemporary) ::unlinkat(gTemporaryFolder, gTemporaryName, 0);
   ::signal(signal, SIG_DFL);
   ::raise(signal);
 }
@@ -54,6 +60,14 @@ void withCleanupSignalsBlocked(Body body) {
   ::sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
+std::string randomTemporaryName(const fs::path& target) {
+  unsigned char bytes[6];
+  if (::getrandom(bytes, sizeof bytes, 0) != sizeof bytes) throwErrno("Could not name a temporary file beside", target);
+  std::string name = kTemporaryPrefix;
+  for (const unsigned char byte : bytes) name += kNameLetters[byte % (sizeof kNameLetters - 1)];
+  return name;
+}
+
 [[noreturn]] void throwError(const std::string& action, const fs::path& path, int error) {
   errno = error;
   throwErrno(action, path);
@@ -61,26 +75,31 @@ void withCleanupSignalsBlocked(Body body) {
 
 }  // namespace
 
-PendingFile::PendingFile(const fs::path& target, std::string noun) : target_(target), noun_(std::move(noun)) {
-  std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-  if (pattern.size() >= sizeof gTemporaryPath) {
-    throw ToolFailure("Could not create " + noun_ + " " + target.string() + ": the path is too long.");
-  }
+PendingFile::PendingFile(const fs::path& target, std::string noun)
+    : target_(target), noun_(std::move(noun)), folder_(openTargetFolder(target)) {
+  // Known now rather than at the rename, after the whole file was written.
+  if (target.filename().native().size() > NAME_MAX) throwError("Could not create " + noun_, target, ENAMETOOLONG);
   installCleanupHandlers();
-  int error = 0;
-  withCleanupSignalsBlocked([&] {
-    fd_ = UniqueFd(::mkstemp(pattern.data()));
-    if (!fd_.valid()) return void(error = errno);
-    std::memcpy(gTemporaryPath, pattern.c_str(), pattern.size() + 1);
-    gHasTemporary = 1;
-  });
+  int error = EEXIST;
+  for (int attempt = 0; attempt < kNameAttempts && error == EEXIST; ++attempt) {
+    const std::string name = randomTemporaryName(target);
+    error = 0;
+    withCleanupSignalsBlocked([&] {
+      // O_EXCL: an entry already there, a link included, is never opened.
+      fd_ = UniqueFd(::openat(folder_.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+      if (!fd_.valid()) return void(error = errno);
+      std::memcpy(gTemporaryName, name.c_str(), name.size() + 1);
+      gTemporaryFolder = folder_.get();
+      gHasTemporary = 1;
+    });
+    if (error == 0) temporaryName_ = name;
+  }
   if (error != 0) throwError("Could not create " + noun_, target, error);
-  temporary_ = pattern;
 }
 
 PendingFile::~PendingFile() {
   withCleanupSignalsBlocked([&] {
-    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    if (!temporaryName_.empty()) ::unlinkat(folder_.get(), temporaryName_.c_str(), 0);
     gHasTemporary = 0;
   });
 }
@@ -89,10 +108,12 @@ void PendingFile::commit() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
   if (::fchmod(fd_.get(), 0666 & ~mask) != 0 || fd_.close() != 0) throwErrno("Could not write", target_);
+  const std::string finalName = target_.filename().string();
   int error = 0;
   withCleanupSignalsBlocked([&] {
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0) return void(error = errno);
-    temporary_.clear();
+    if (::renameat(folder_.get(), temporaryName_.c_str(), folder_.get(), finalName.c_str()) != 0)
+      return void(error = errno);
+    temporaryName_.clear();
     gHasTemporary = 0;
   });
   if (error != 0) throwError("Could not create " + noun_, target_, error);

@@ -7,11 +7,15 @@
 
 namespace hosttools {
 
-/// A file written under a hidden temporary name beside its final one and
-/// moved into place only when complete, so a failed or interrupted run never
-/// leaves a truncated file under the real name (an existing one is replaced
-/// only by commit). While one is pending, SIGINT, SIGTERM and SIGHUP remove
-/// the temporary file before the process dies of the signal.
+/// A file written under a short hidden temporary name (".pending-XXXXXX")
+/// beside its final one and moved into place only when complete, so a failed
+/// or interrupted run never leaves a truncated file under the real name (an
+/// existing one is replaced only by commit, and a link there is replaced, not
+/// written through). The temporary name does not grow with the target's, so
+/// any name a file may have works. The folder is reached as
+/// openTargetFolder does, never through a link inside a bundle. While one is
+/// pending, SIGINT, SIGTERM and SIGHUP remove the temporary file before the
+/// process dies of the signal.
 class PendingFile {
  public:
   /// `noun` names the file in messages, e.g. "the archive".
@@ -28,7 +32,8 @@ class PendingFile {
  private:
   std::filesystem::path target_;
   std::string noun_;
-  std::filesystem::path temporary_;
+  UniqueFd folder_;
+  std::string temporaryName_;
   UniqueFd fd_;
 };
 

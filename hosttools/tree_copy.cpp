@@ -1,16 +1,17 @@
 #include "tree_copy.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <memory>
 #include <string>
 #include <system_error>
 
 #include "file_contents_copy.h"
+#include "folder_names.h"
+#include "nesting_limit.h"
 #include "path_containment.h"
+#include "symlink_target.h"
 #include "tool_failure.h"
 #include "unique_fd.h"
 
@@ -19,16 +20,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-/// One side of a copy step: a name relative to an open folder (or to the
-/// working folder via AT_FDCWD), with its full path for messages.
+/// One side of a copy step: a name in an open folder (the top's is its whole
+/// path, in the working folder via AT_FDCWD). Paths are built only for
+/// messages, from the chain of parents, so a deep copy holds names only.
 struct Location {
   int folder;
   std::string name;
-  fs::path path;
+  const Location* parent;  // none at the top
+  std::size_t depth;
 
   Location child(int childFolder, const std::string& childName) const {
-    return {childFolder, childName, path / childName};
+    return {childFolder, childName, this, depth + 1};
   }
+  fs::path path() const { return parent == nullptr ? fs::path(name) : parent->path() / name; }
+  const Location& top() const { return parent == nullptr ? *this : parent->top(); }
+  /// The path as a message names it: by the top when it is very long.
+  fs::path shown() const { return shownPath(path(), top().name); }
 };
 
 void copyEntry(const Location& source, const struct stat& status, const Location& destination);
@@ -36,7 +43,7 @@ void copyEntry(const Location& source, const struct stat& status, const Location
 void applyTimes(const Location& destination, const struct stat& status) {
   const struct timespec times[2] = {status.st_atim, status.st_mtim};
   if (::utimensat(destination.folder, destination.name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
-    throwErrno("Could not set the times of", destination.path);
+    throwErrno("Could not set the times of", destination.shown());
   }
 }
 
@@ -46,50 +53,40 @@ void clearWayForEntry(const struct stat& sourceStatus, const Location& destinati
   struct stat existing {};
   if (::fstatat(destination.folder, destination.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno == ENOENT) return;
-    throwErrno("Could not read", destination.path);
+    throwErrno("Could not read", destination.shown());
   }
   if (existing.st_dev == sourceStatus.st_dev && existing.st_ino == sourceStatus.st_ino) {
-    throw ToolFailure("Could not copy onto " + destination.path.string() + ": it is the source itself.");
+    throw ToolFailure("Could not copy onto " + destination.shown().string() + ": it is the source itself.");
   }
   if (S_ISDIR(existing.st_mode)) {
-    throw ToolFailure("Could not replace the folder " + destination.path.string() + " with a file.");
+    throw ToolFailure("Could not replace the folder " + destination.shown().string() + " with a file.");
   }
   if (::unlinkat(destination.folder, destination.name.c_str(), 0) != 0) {
-    throwErrno("Could not replace", destination.path);
+    throwErrno("Could not replace", destination.shown());
   }
 }
 
 void copyRegularFile(const Location& source, const struct stat& status, const Location& destination) {
   UniqueFd in(::openat(source.folder, source.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  if (!in.valid()) throwErrno("Could not open", source.path);
+  if (!in.valid()) throwErrno("Could not open", source.shown());
   clearWayForEntry(status, destination);
   // Created private and given its mode only when complete, so nobody sees a
   // half-written file with the final permissions.
   UniqueFd out(::openat(destination.folder, destination.name.c_str(),
                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (!out.valid()) throwErrno("Could not create", destination.path);
-  copyFileContents(in.get(), out.get(), source.path, destination.path);
-  if (::fchmod(out.get(), status.st_mode & 07777) != 0) throwErrno("Could not set the mode of", destination.path);
+  if (!out.valid()) throwErrno("Could not create", destination.shown());
+  copyFileContents(in.get(), out.get(), source.shown(), destination.shown());
+  if (::fchmod(out.get(), status.st_mode & 07777) != 0) throwErrno("Could not set the mode of", destination.shown());
   const struct timespec times[2] = {status.st_atim, status.st_mtim};
-  if (::futimens(out.get(), times) != 0) throwErrno("Could not set the times of", destination.path);
-  if (out.close() != 0) throwErrno("Could not write", destination.path);
-}
-
-std::string readSymlink(const Location& source, const struct stat& status) {
-  // The size lstat reports can be stale, so grow until the target fits.
-  for (std::size_t size = static_cast<std::size_t>(status.st_size) + 1;; size *= 2) {
-    std::string target(size, '\0');
-    const auto length = ::readlinkat(source.folder, source.name.c_str(), target.data(), size);
-    if (length < 0) throwErrno("Could not read the symlink", source.path);
-    if (static_cast<std::size_t>(length) < size) return target.substr(0, static_cast<std::size_t>(length));
-  }
+  if (::futimens(out.get(), times) != 0) throwErrno("Could not set the times of", destination.shown());
+  if (out.close() != 0) throwErrno("Could not write", destination.shown());
 }
 
 void copySymlink(const Location& source, const struct stat& status, const Location& destination) {
-  const auto target = readSymlink(source, status);
+  const auto target = symlinkTarget(source.folder, source.name.c_str(), source.shown());
   clearWayForEntry(status, destination);
   if (::symlinkat(target.c_str(), destination.folder, destination.name.c_str()) != 0) {
-    throwErrno("Could not create the symlink", destination.path);
+    throwErrno("Could not create the symlink", destination.shown());
   }
   applyTimes(destination, status);
 }
@@ -97,45 +94,41 @@ void copySymlink(const Location& source, const struct stat& status, const Locati
 /// Makes the destination folder, or keeps an existing one to merge into.
 void prepareFolder(const Location& destination) {
   if (::mkdirat(destination.folder, destination.name.c_str(), 0700) == 0) return;
-  if (errno != EEXIST) throwErrno("Could not create the folder", destination.path);
+  if (errno != EEXIST) throwErrno("Could not create the folder", destination.shown());
   struct stat existing {};
   if (::fstatat(destination.folder, destination.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
-    throwErrno("Could not read", destination.path);
+    throwErrno("Could not read", destination.shown());
   }
   if (S_ISDIR(existing.st_mode)) return;
   // A file or symlink where a folder belongs is replaced; a symlink must never
   // be followed, or the copy would land wherever it points.
   if (::unlinkat(destination.folder, destination.name.c_str(), 0) != 0 ||
       ::mkdirat(destination.folder, destination.name.c_str(), 0700) != 0) {
-    throwErrno("Could not replace with a folder", destination.path);
+    throwErrno("Could not replace with a folder", destination.shown());
   }
 }
 
 UniqueFd openFolder(const Location& location) {
   UniqueFd folder(::openat(location.folder, location.name.c_str(),
                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (!folder.valid()) throwErrno("Could not open the folder", location.path);
+  if (!folder.valid()) throwErrno("Could not open the folder", location.shown());
   return folder;
 }
 
+// The names are read before going deeper, so each level holds two folders
+// open, the source's and the destination's, and no listing.
 void copyChildren(int sourceFolder, const Location& source, int destinationFolder, const Location& destination) {
-  DIR* listing = ::fdopendir(::dup(sourceFolder));
-  if (listing == nullptr) throwErrno("Could not list the folder", source.path);
-  std::unique_ptr<DIR, int (*)(DIR*)> closer(listing, ::closedir);
-  errno = 0;
-  while (const dirent* entry = ::readdir(listing)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
+  for (const std::string& name : folderNames(sourceFolder, source.shown())) {
     struct stat status {};
     const auto child = source.child(sourceFolder, name);
-    if (::fstatat(sourceFolder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) throwErrno("Could not read", child.path);
+    if (::fstatat(sourceFolder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+      throwErrno("Could not read", child.shown());
     copyEntry(child, status, destination.child(destinationFolder, name));
-    errno = 0;
   }
-  if (errno != 0) throwErrno("Could not list the folder", source.path);
 }
 
 void copyFolder(const Location& source, const struct stat& status, const Location& destination) {
+  if (source.depth > kMaximumNesting) throwTooDeep("folder", source.top().name);
   const UniqueFd sourceFolder = openFolder(source);
   prepareFolder(destination);
   const UniqueFd destinationFolder = openFolder(destination);
@@ -143,17 +136,17 @@ void copyFolder(const Location& source, const struct stat& status, const Locatio
   // Mode and times last: the folder is written into above, and a read-only
   // mode would forbid that while filling in a new entry bumps its mtime.
   if (::fchmod(destinationFolder.get(), status.st_mode & 07777) != 0) {
-    throwErrno("Could not set the mode of", destination.path);
+    throwErrno("Could not set the mode of", destination.shown());
   }
   const struct timespec times[2] = {status.st_atim, status.st_mtim};
-  if (::futimens(destinationFolder.get(), times) != 0) throwErrno("Could not set the times of", destination.path);
+  if (::futimens(destinationFolder.get(), times) != 0) throwErrno("Could not set the times of", destination.shown());
 }
 
 void copyEntry(const Location& source, const struct stat& status, const Location& destination) {
   if (S_ISDIR(status.st_mode)) return copyFolder(source, status, destination);
   if (S_ISREG(status.st_mode)) return copyRegularFile(source, status, destination);
   if (S_ISLNK(status.st_mode)) return copySymlink(source, status, destination);
-  throw ToolFailure("Could not copy " + source.path.string() + ": it is a device, socket or FIFO.");
+  throw ToolFailure("Could not copy " + source.shown().string() + ": it is a device, socket or FIFO.");
 }
 
 fs::path withoutTrailingSeparator(fs::path path) {
@@ -184,7 +177,7 @@ void copyTree(const fs::path& source, const fs::path& destinationArgument) {
     if (!S_ISDIR(status.st_mode)) destination /= withoutTrailingSeparator(source).filename();
   }
   createParents(destination.parent_path());
-  copyEntry({AT_FDCWD, source.string(), source}, status, {AT_FDCWD, destination.string(), destination});
+  copyEntry({AT_FDCWD, source.string(), nullptr, 0}, status, {AT_FDCWD, destination.string(), nullptr, 0});
 }
 
 }  // namespace hosttools

@@ -14,7 +14,10 @@ namespace hosttools {
 ///
 /// Throws ToolFailure naming the path when something cannot be read or
 /// written, when the source holds a device, socket or FIFO, or when the
-/// destination lies inside the source folder.
+/// destination lies inside the source folder; and ToolFailure "The folder
+/// SOURCE nests folders more than 256 levels deep." on meeting a folder
+/// nested deeper, with two descriptors open for each level on the way down.
+/// A very long path is named by its side's top (shownPath).
 void copyTree(const std::filesystem::path& source, const std::filesystem::path& destination);
 
 }  // namespace hosttools

@@ -1,14 +1,17 @@
 #include "zip_creation.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <string>
 
 #include "path_containment.h"
 #include "pending_file.h"
+#include "symlink_target.h"
 #include "tool_failure.h"
 #include "top_level_name.h"
 #include "tree_walk.h"
+#include "unique_fd.h"
 #include "zip_writer.h"
 
 namespace hosttools {
@@ -16,18 +19,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readSymlink(const fs::path& link) {
-  std::error_code error;
-  const auto target = fs::read_symlink(link, error);
-  if (error) throw ToolFailure("Could not read the symlink " + link.string() + ": " + error.message() + ".");
-  return target.string();
-}
-
-void addEntry(ZipWriter& writer, const std::string& name, const fs::path& path, const struct stat& status) {
-  if (S_ISDIR(status.st_mode)) writer.addFolder(name, status);
-  else if (S_ISREG(status.st_mode)) writer.addFile(name, path, status);
-  else if (S_ISLNK(status.st_mode)) writer.addSymlink(name, readSymlink(path), status);
-  else throw ToolFailure("Could not add " + path.string() + " to the archive: it is a device, socket or FIFO.");
+void addEntry(ZipWriter& writer, const std::string& name, const TreeEntry& entry) {
+  const mode_t mode = entry.status.st_mode;
+  if (S_ISDIR(mode)) return writer.addFolder(name, entry.status);
+  if (S_ISLNK(mode)) return writer.addSymlink(name, symlinkTarget(entry.folder, entry.name, entry.path), entry.status);
+  if (!S_ISREG(mode))
+    throw ToolFailure("Could not add ", entry.path, " to the archive: it is a device, socket or FIFO.");
+  const UniqueFd file(::openat(entry.folder, entry.name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  if (!file.valid()) throwErrno("Could not open", entry.path);
+  writer.addFile(name, file.get(), entry.path, entry.status);
 }
 
 }  // namespace
@@ -42,9 +42,9 @@ void createZip(const fs::path& source, const fs::path& archivePath) {
   const auto top = topLevelName(source, "archive");
   PendingFile pending(archivePath, "the archive");
   ZipWriter writer(pending.fd(), "the archive " + archivePath.string());
-  walkTree(source, [&](const fs::path& path, const struct stat& entryStatus) {
-    const auto relative = path.lexically_relative(source);
-    addEntry(writer, (relative == "." ? top : top / relative).string(), path, entryStatus);
+  walkTree(source, [&](const TreeEntry& entry) {
+    const auto relative = entry.path.lexically_relative(source);
+    addEntry(writer, (relative == "." ? top : top / relative).string(), entry);
   });
   writer.finish();
   pending.commit();

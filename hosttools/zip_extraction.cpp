@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "archive_handle.h"
+#include "nesting_limit.h"
 #include "tool_failure.h"
 #include "unique_fd.h"
 
@@ -73,12 +75,41 @@ std::uintmax_t saturatingSum(std::uintmax_t a, std::uintmax_t b) {
   return b > std::numeric_limits<std::uintmax_t>::max() - a ? std::numeric_limits<std::uintmax_t>::max() : a + b;
 }
 
-/// The sizes the central directory gives, added up; reads no entry's data.
-std::uintmax_t declaredExpansion(int fd, const fs::path& archivePath) {
+std::string entryName(archive_entry* entry) {
+  const char* name = archive_entry_pathname(entry);
+  return name != nullptr ? name : "";
+}
+
+/// A very long name as a message shows it: by its first folder (shownPath).
+std::string shownName(archive_entry* entry) {
+  const fs::path name = entryName(entry);
+  return name.empty() ? std::string() : shownPath(name, *name.begin());
+}
+
+/// How many folders deep an entry lies: the folders its name passes through,
+/// and the entry itself when it is a folder.
+std::size_t nestingOf(archive_entry* entry) {
+  const std::string name = entryName(entry);
+  std::size_t folders = 0;
+  for (std::size_t start = 0; start <= name.size();) {
+    const std::size_t end = std::min(name.find('/', start), name.size());
+    const std::string_view component(name.data() + start, end - start);
+    if (!component.empty() && component != ".") ++folders;
+    start = end + 1;
+  }
+  const bool isFolder = archive_entry_filetype(entry) == AE_IFDIR;
+  return isFolder || folders == 0 ? folders : folders - 1;
+}
+
+/// Reads the central directory and no entry's data: refuses an entry nested
+/// deeper than kMaximumNesting, and returns what the entries declare they
+/// unpack to, added up.
+std::uintmax_t surveyEntries(int fd, const fs::path& archivePath) {
   const ArchiveReader reader = openZipReader(fd, archivePath);
   std::uintmax_t total = 0;
   archive_entry* entry = nullptr;
   while (nextEntry(reader.get(), entry, archivePath)) {
+    if (nestingOf(entry) > kMaximumNesting) throwTooDeep("archive", archivePath);
     if (!archive_entry_size_is_set(entry)) continue;
     const la_int64_t size = archive_entry_size(entry);
     total = saturatingSum(total, size < 0 ? std::numeric_limits<std::uintmax_t>::max() : size);
@@ -95,11 +126,6 @@ void enterDirectory(const fs::path& directory) {
   fs::create_directories(directory, error);
   if (error) throw ToolFailure("Could not create the folder " + directory.string() + ": " + error.message() + ".");
   if (::chdir(directory.c_str()) != 0) throwErrno("Could not enter the folder", directory);
-}
-
-std::string entryName(archive_entry* entry) {
-  const char* name = archive_entry_pathname(entry);
-  return name != nullptr ? name : "";
 }
 
 /// One archive's entries written to disk, counting the bytes against what
@@ -121,7 +147,7 @@ class Extraction {
  private:
   /// Reports a failed entry with the reason libarchive gives on `handle`.
   [[noreturn]] void throwEntryFailure(const std::string& what, archive_entry* entry, archive* handle) const {
-    throw ToolFailure(what + " the entry '" + entryName(entry) + "' of the archive " + archivePath_.string() + ": " +
+    throw ToolFailure(what + " the entry '" + shownName(entry) + "' of the archive " + archivePath_.string() + ": " +
                       archiveError(handle) + ".");
   }
 
@@ -145,7 +171,7 @@ class Extraction {
     written_ = saturatingSum(written_, size);
     if (written_ <= allowed_) return;
     throw ToolFailure("Stopped extracting the archive " + archivePath_.string() + " at the entry '" +
-                      entryName(entry) + "': its entries unpack to more than they declare and more than " +
+                      shownName(entry) + "': its entries unpack to more than they declare and more than " +
                       allowance(allowed_) + ".");
   }
 
@@ -161,7 +187,7 @@ class Extraction {
 void extractZip(const fs::path& archivePath, const fs::path& directory, const ExpansionLimit& limit) {
   const ArchiveFile file = openArchiveFile(archivePath);
   const std::uintmax_t allowed = limit.forArchiveOf(file.size);
-  const std::uintmax_t declared = declaredExpansion(file.fd.get(), archivePath);
+  const std::uintmax_t declared = surveyEntries(file.fd.get(), archivePath);
   if (declared > allowed) {
     throw ToolFailure("Refused to extract the archive " + archivePath.string() + ": its entries declare " +
                       std::to_string(declared) + " bytes in all, more than " + allowance(allowed) + ".");

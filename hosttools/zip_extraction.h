@@ -25,11 +25,13 @@ inline constexpr ExpansionLimit kExpansionLimit{std::uintmax_t{512} << 20, 32};
 /// parents when missing), streaming each entry and keeping folders, symlinks,
 /// modes (less the set-user and set-group bits) and times.
 ///
-/// Refuses, and stops at, any entry that would land outside `directory`: an
-/// absolute name, a `..` component, or a path through a symlink on disk (such
-/// as one an earlier entry made). Refuses, before writing anything, an archive
-/// whose entries declare more bytes in all than `limit` allows, and stops when
-/// the bytes written pass it (entries that declare less than they hold).
+/// Refuses, before writing anything, an archive with an entry nested more
+/// than kMaximumNesting folders deep ("The archive PATH nests folders more
+/// than 256 levels deep."), or one whose entries declare more bytes in all
+/// than `limit` allows. Refuses, and stops at, any entry that would land
+/// outside `directory`: an absolute name, a `..` component, or a path through
+/// a symlink on disk (such as one an earlier entry made); and stops when the
+/// bytes written pass the limit (entries that declare less than they hold).
 /// Throws ToolFailure naming the archive on such an entry, on damage (an
 /// archive without its central directory, as a cut-off download is, is
 /// damaged), or when the file is missing or is not a PKZip archive. What was

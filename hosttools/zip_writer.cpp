@@ -1,6 +1,5 @@
 #include "zip_writer.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -11,7 +10,6 @@
 
 #include "little_endian.h"
 #include "tool_failure.h"
-#include "unique_fd.h"
 #include "write_all.h"
 
 namespace hosttools {
@@ -100,18 +98,16 @@ void ZipWriter::addSymlink(const std::string& name, const std::string& target, c
             Bytes(target.begin(), target.end()));
 }
 
-void ZipWriter::addFile(const std::string& name, const std::filesystem::path& file, const struct stat& status) {
-  UniqueFd in(::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  if (!in.valid()) throwErrno("Could not open", file);
+void ZipWriter::addFile(const std::string& name, int fd, const std::filesystem::path& file, const struct stat& status) {
   Member member{name, kDeflated, static_cast<std::uint32_t>(status.st_mode & 0xFFFF) << 16};
   member.zip64Sizes = static_cast<std::uint64_t>(status.st_size) >= kZip64FileSize;
   addMember(std::move(member), status, {});
   // One piece read ahead tells which piece is the last, whatever the file's
   // size was when it was listed; a small file gets a buffer of its own size.
   std::size_t capacity = std::min<std::size_t>(kPieceSize, static_cast<std::size_t>(status.st_size) + 1);
-  Bytes piece = readPiece(in.get(), file, capacity);
+  Bytes piece = readPiece(fd, file, capacity);
   for (;;) {
-    Bytes next = piece.size() == capacity ? readPiece(in.get(), file, capacity = kPieceSize) : Bytes();
+    Bytes next = piece.size() == capacity ? readPiece(fd, file, capacity = kPieceSize) : Bytes();
     const bool last = next.empty();
     auto job = [this, piece = std::move(piece), last] { return Output{false, {}, deflatePiece(piece, last, what_), last}; };
     if (last && status.st_size <= static_cast<off_t>(kSmallFile)) outputs_.submitHere(std::move(job));
@@ -124,7 +120,8 @@ void ZipWriter::addFile(const std::string& name, const std::filesystem::path& fi
 // Sizes and checksum of a deflated member are filled in once its last piece
 // is out; a stored member's are known at once.
 void ZipWriter::addMember(Member member, const struct stat& status, Bytes storedData) {
-  if (member.name.size() > kMax16) throw ToolFailure("Could not add " + member.name + " to " + what_ + ": its name is too long.");
+  if (member.name.size() > kMax16)
+    throw ToolFailure("Could not add ", member.name, " to " + what_ + ": its name is too long.");
   member.modified = status.st_mtim.tv_sec;
   if (member.method == kStored) {
     member.size = member.compressedSize = storedData.size();
@@ -172,7 +169,7 @@ void ZipWriter::deliver(Output& output) {
 
 void ZipWriter::patchLocalHeader(const Member& member) {
   if (!member.zip64Sizes && (member.size >= kMax32 || member.compressedSize >= kMax32))
-    throw ToolFailure("Could not add " + member.name + " to " + what_ + ": the file grew while it was archived.");
+    throw ToolFailure("Could not add ", member.name, " to " + what_ + ": the file grew while it was archived.");
   Bytes fields;
   appendLittleEndian(fields, member.crc);
   if (!member.zip64Sizes) {

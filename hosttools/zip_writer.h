@@ -26,7 +26,8 @@ class ZipWriter {
   /// `name` is the member's path inside the archive, without a trailing "/".
   void addFolder(const std::string& name, const struct stat& status);
   void addSymlink(const std::string& name, const std::string& target, const struct stat& status);
-  void addFile(const std::string& name, const std::filesystem::path& file, const struct stat& status);
+  /// Reads the open file `fd` to its end; `file` names it in messages.
+  void addFile(const std::string& name, int fd, const std::filesystem::path& file, const struct stat& status);
 
   /// Writes the central directory and the end records.
   void finish();

@@ -416,7 +416,7 @@ class HostileProjectTest(HostileTestCase):
         self.project_build("120 folders deep")
         self.fresh_project("far too deep")
         self.deep_folder(8000)
-        self.bounded_build("a project 8,000 folders deep", "The project nests folders more than 256 levels deep.", 60)
+        self.bounded_build("a project 8,000 folders deep", "The project nests folders more than 250 levels deep.", 60)
         self.fresh_project("huge icon")
         self.bounded_build("a 60000 x 60000 icon", "The icon is too large: its sides may be at most 16384 pixels.", 5,
                            extra=("--icon", huge_png(os.path.join(self.folder, "huge.png"), 60000)))

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "process_run.h"
 #include "temp_folder.h"
@@ -86,6 +88,33 @@ TEST_F(Codesign, APathWithATrailingSlashSealsTheSameEntries) {
   ASSERT_EQ(signAdHoc().status, 0);
   result = runTool("codesign", {"--verify", "--deep", "--strict", app.string() + "/"});
   EXPECT_EQ(result.status, 0) << result.err;
+}
+
+struct LinkCase {
+  std::vector<std::pair<fs::path, fs::path>> links;  // each link in the app and its target
+  std::string refusal;                                // how signing ends; empty when it passes
+};
+
+// A link is judged by where it resolves, not by its text, and no seal is written through one.
+TEST_F(Codesign, LinksAreJudgedWhereTheyResolve) {
+  const std::vector<LinkCase> cases = {
+      {{{"q", "."}, {"boot.js", "q/q/q/../../secret"}}, "boot.js: invalid destination for symbolic link in bundle\n"},
+      {{{"Contents/_CodeSignature", "Resources"}},
+       "Contents/_CodeSignature is a symbolic link; nothing is written through one.\n"},
+      {{{"Contents/dangling", "../missing/../Contents"}}, ""},
+  };
+  for (const auto& [links, refusal] : cases) {
+    SCOPED_TRACE(refusal);
+    for (const auto& [link, target] : links) fs::create_symlink(target, app / link);
+    const auto result = signAdHoc();
+    EXPECT_EQ(result.status, refusal.empty() ? 0 : 1);
+    EXPECT_TRUE(result.err.ends_with(refusal)) << result.err;
+    for (const auto& [link, target] : links) fs::remove(app / link);
+  }
+  EXPECT_FALSE(fs::exists(app / "Contents/Resources/CodeResources"));
+  fs::create_symlink(".", app / "q");
+  fs::create_symlink("q/q/q/../../secret", app / "boot.js");
+  EXPECT_NE(verify().err.find("bundle\nIn subcomponent: " + (app / "boot.js").string() + "\n"), std::string::npos);
 }
 
 TEST_F(Codesign, SealRecordsTheDigestOfEachPageInOrder) {

@@ -119,6 +119,26 @@ TEST(DittoCopy, RefusesToCopyIntoItselfOrToLoseAFolder) {
   EXPECT_EQ(readFile(folder / "other/file.txt/inside.txt"), "must survive");
 }
 
+// However deep a tree nests or however long its paths, ditto answers in one short line naming the top.
+TEST(DittoCopy, DeepTreesAndLongPathsFailInOneShortLine) {
+  TempFolder folder;
+  const auto deep = folder / "Deep.app", longPaths = folder / "Long.app";
+  fs::path below, longBelow;
+  for (int level = 0; level < 257; ++level) below /= "d";
+  for (int level = 0; level < 60; ++level) longBelow /= std::string(20, 'n');
+  fs::create_directories(deep / below);
+  fs::create_directories(longPaths / longBelow);
+  ASSERT_EQ(::mkfifo((longPaths / longBelow / "pipe").c_str(), 0600), 0);
+  const std::string tooDeep = "ditto: The folder " + deep.string() + " nests folders more than 256 levels deep.\n";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{deep.string(), (folder / "copy").string()}, tooDeep},
+      {{"-c", "-k", "--sequesterRsrc", "--keepParent", deep.string(), (folder / "Deep.zip").string()}, tooDeep},
+      {{longPaths.string(), (folder / "copy").string()},
+       "ditto: Could not copy " + (longPaths / "\u2026/pipe").string() + ": it is a device, socket or FIFO.\n"},
+  };
+  for (const auto& [arguments, message] : cases) EXPECT_EQ(runTool("ditto", arguments).err, message);
+}
+
 TEST(DittoCopy, ReportsAMissingSourceByName) {
   TempFolder folder;
   const auto result = ditto(folder / "missing", folder / "copy");

@@ -125,6 +125,19 @@ TEST(DittoExtract, RefusesEntriesThatWouldLandOutsideTheTarget) {
   }
 }
 
+TEST(DittoExtract, RefusesBeforeWritingAnArchiveNestedMoreThan256FoldersDeep) {
+  TempFolder folder;
+  for (const std::string depth : {"256", "257"}) {
+    const auto archive = folder / (depth + ".zip");
+    makeZip(archive, "add('d/' * " + depth + " + 'f', 'x', 0o100644)\n");
+    const auto result = extract(archive, folder / depth);
+    const bool refused = depth == "257";
+    const std::string refusal = "ditto: The archive " + archive.string() + " nests folders more than 256 levels deep.\n";
+    EXPECT_EQ(result.err, refused ? refusal : "");
+    EXPECT_EQ(fs::exists(folder / depth), !refused);
+  }
+}
+
 TEST(DittoExtract, FailsOnDamagedMissingAndForeignArchives) {
   TempFolder folder;
   makeZip(folder / "good.zip", "import random\nrandom.seed(1)\n"
@@ -262,6 +275,15 @@ TEST(DittoCreate, LeavesNoArchiveWhenItFails) {
   std::vector<fs::path> left;
   for (const auto& entry : fs::recursive_directory_iterator(folder.path())) left.push_back(entry.path());
   EXPECT_EQ(left.size(), 3u) << "only Demo.app, its file and its pipe should remain";
+}
+
+TEST(DittoCreate, AnArchiveMayBearTheLongestNameAFileCanHave) {
+  TempFolder folder;
+  const std::string name(251, 'n');
+  writeFile(folder / (name + ".app/file"), "data");
+  const auto result = create(folder / (name + ".app"), folder / (name + ".zip"));
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(fs::is_regular_file(folder / (name + ".zip")));
 }
 
 // Files are deflated in pieces on several threads: pieces finishing out of
