@@ -65,7 +65,11 @@ void copyInto(int from, const Folder& folder, const std::string& name) {
 fs::path stagedIcon(const fs::path& icon, const std::string& extension, const Folder& staging) {
     const std::string name = "Icon." + extension;
     staging.removeTree(name);
-    const UniqueFd source = openRegularFile(AT_FDCWD, icon, "The icon", icon);
+    // The user may name the icon through links; the file they lead to is read.
+    std::error_code unresolved;
+    const fs::path resolved = fs::canonical(icon, unresolved);
+    const fs::path path = unresolved ? icon : resolved;
+    const UniqueFd source = openRegularFile(AT_FDCWD, path, "The icon", icon);
     copyInto(source.get(), staging, name);
     return staging.path() / name;
 }

@@ -206,7 +206,10 @@ class HostileArchiveTest(HostileTestCase):
         os.symlink(self.runtime(form="app"), linked)
         with open(os.path.join(self.folder, "icon.png"), "wb") as stream:
             stream.write(png(64, 64))
-        self.hostile_build("a link to the .app", runtime=linked, extra=("--icon", stream.name))
+        icon = os.path.join(self.folder, "icon-link.png")
+        os.symlink(stream.name, icon)
+        self.hostile_build("a link to the .app, with an icon named through a link", runtime=linked,
+                           extra=("--icon", icon))
         self.clear_output()
         folder = self.runtime(form="folder")
         elsewhere = os.path.join(self.folder, "elsewhere", "nwjs.app")
