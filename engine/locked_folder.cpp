@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <unistd.h>
 #include <vector>
@@ -28,13 +29,25 @@ bool lockIfStillThere(const Folder& parent, const std::string& name, const Folde
            sameFile(opened, named);
 }
 
+/// The new folder, opened; none when another build's sweep removed it first.
+std::optional<Folder> openNew(const Folder& parent, const std::string& name) {
+    try {
+        return parent.folder(name);
+    } catch (const fs::filesystem_error& error) {
+        if (error.code() == std::errc::no_such_file_or_directory) return std::nullopt;
+        throw;
+    }
+}
+
+// Until it is locked, another build's sweep may take the new folder for a
+// leftover and remove it; then a new name is tried.
 Folder createLocked(const Folder& parent, const std::string& prefix, const std::string& suffix, std::string& name) {
     for (;;) {
         name = prefix + randomUUID() + suffix;
         // mkdirat refuses an existing folder, so nobody else's folder is ever taken over.
         if (mkdirat(parent.fd(), name.c_str(), 0700) != 0) throwFileError("Could not create", parent.path() / name, errno);
-        Folder folder = parent.folder(name);
-        if (lockIfStillThere(parent, name, folder)) return folder;
+        std::optional<Folder> folder = openNew(parent, name);
+        if (folder && lockIfStillThere(parent, name, *folder)) return std::move(*folder);
     }
 }
 
