@@ -11,10 +11,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QPushButton>
 
 namespace bundlekiln::app {
@@ -33,12 +33,11 @@ QString qt(const std::string& text) { return QString::fromStdString(text); }
 } // namespace
 
 AppDelegate::AppDelegate(const std::vector<std::string>& arguments, DesktopServices services)
-    : arch(new QComboBox), status(new QLabel(initialStatus)), buildButton(new QPushButton("Build Mac App")),
-      downloadButton(new QPushButton), defaults(storeFor(arguments)), arguments_(arguments),
-      services_(std::move(services)), network_(new QNetworkAccessManager(this)) {
+    : arch(new QComboBox), statusLine(new StatusLine(initialStatus)), status(statusLine->label()),
+      buildButton(new QPushButton("Build Mac App")), downloadButton(new QPushButton), defaults(storeFor(arguments)),
+      arguments_(arguments), services_(std::move(services)), network_(new QNetworkAccessManager(this)) {
     // The title names latestVersion, which is only set once the initializers have run.
     downloadButton->setText(qt("Get cached / download NW.js " + latestVersion));
-    status->setWordWrap(true);
     connect(buildButton, &QPushButton::clicked, this, [this] { build(); });
     connect(downloadButton, &QPushButton::clicked, this, [this] { downloadRuntime(); });
     connect(arch, &QComboBox::activated, this, [this] { architectureChanged(); });
@@ -49,14 +48,14 @@ AppDelegate::AppDelegate(const std::vector<std::string>& arguments, DesktopServi
 AppDelegate::~AppDelegate() {
     window.reset();
     delete arch.data();
-    delete status.data();
+    delete statusLine.data();
     delete buildButton.data();
     delete downloadButton.data();
 }
 
 bool AppDelegate::applicationShouldTerminate() {
     if (active) {
-        status->setText(waitMessage);
+        setStatus(waitMessage);
         return false;
     }
     save();
@@ -67,9 +66,9 @@ void AppDelegate::stopBySignal(int signal) {
     stopSignal = signal;
     if (!active) return quit();
     // The engine's stop reaches a build and a download's archive test; a
-    // download still in transfer is aborted, which removes its partial file.
+    // download still in transfer is cancelled, which removes its partial file.
     requestInterruption(signal);
-    for (QNetworkReply* transfer : network_->findChildren<QNetworkReply*>()) transfer->abort();
+    cancelDownload();
 }
 
 void AppDelegate::quit() {
@@ -85,15 +84,15 @@ void AppDelegate::toggle(QCheckBox* sender) {
 }
 
 void AppDelegate::chooseProject() {
-    if (const auto chosen = panel(true, true, {"html", "htm"})) selectProject(*chosen);
+    if (const auto chosen = panel("Choose Project", "project", true, true, {"html", "htm"})) selectProject(*chosen);
 }
 
-void AppDelegate::chooseRuntime() { chooseFile("runtime", true, {"zip", "app"}); }
+void AppDelegate::chooseRuntime() { chooseFile("Choose NW.js Runtime", "runtime", true, {"zip", "app"}); }
 
-void AppDelegate::chooseIcon() { chooseFile("icon", false, {"png", "icns"}); }
+void AppDelegate::chooseIcon() { chooseFile("Choose Icon", "icon", false, {"png", "icns"}); }
 
 void AppDelegate::chooseOutput() {
-    if (const auto chosen = panel(false)) fillPath("output", *chosen);
+    if (const auto chosen = panel("Choose Output Folder", "output", false)) fillPath("output", *chosen);
 }
 
 void AppDelegate::selectProject(const std::filesystem::path& chosen) {
@@ -110,7 +109,7 @@ void AppDelegate::selectProject(const std::filesystem::path& chosen) {
     setText("name", filled.name);
     setText("version", filled.version);
     setText("bundle", bundleIdentifier(text("name")));
-    status->setText(projectReadyMessage);
+    setStatus(projectReadyMessage);
     save();
 }
 
@@ -128,14 +127,17 @@ std::string AppDelegate::text(const std::string& key) const {
 
 void AppDelegate::save() { saveForm(defaults, form()); }
 
+void AppDelegate::setStatus(const std::string& message) { statusLine->showMessage(message); }
+
 void AppDelegate::show(const std::string& message) {
-    status->setText(qt("Error: " + message));
+    statusLine->showError("Error: " + message);
     services_.beep();
 }
 
-std::optional<std::filesystem::path> AppDelegate::panel(bool files, bool directories,
-                                                        std::vector<std::string> types) {
-    return services_.choose(PanelRequest{files, directories, std::move(types)});
+std::optional<std::filesystem::path> AppDelegate::panel(const std::string& title, const std::string& key, bool files,
+                                                        bool directories, std::vector<std::string> types) {
+    const PanelPlace place = panelPlace(text(key), QDir::homePath().toStdString());
+    return services_.choose(PanelRequest{files, directories, std::move(types), title, place});
 }
 
 void AppDelegate::choose(ChooseAction action) {
@@ -147,8 +149,9 @@ void AppDelegate::choose(ChooseAction action) {
     }
 }
 
-void AppDelegate::chooseFile(const std::string& key, bool directories, std::vector<std::string> types) {
-    if (const auto chosen = panel(true, directories, std::move(types))) fillPath(key, *chosen);
+void AppDelegate::chooseFile(const std::string& title, const std::string& key, bool directories,
+                             std::vector<std::string> types) {
+    if (const auto chosen = panel(title, key, true, directories, std::move(types))) fillPath(key, *chosen);
 }
 
 void AppDelegate::fillPath(const std::string& key, const std::filesystem::path& path) {

@@ -5,11 +5,15 @@
 #include "control_table.h"
 #include "desktop_services.h"
 #include "form_settings.h"
+#include "runtime_download.h"
 #include "settings_store.h"
+#include "status_line.h"
+#include "window_footer.h"
 
 #include <QObject>
 #include <QPointer>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -48,9 +52,13 @@ public:
     std::unique_ptr<AppWindow> window;
     /// The vertical stack of every row, inside the window's scroll area.
     QPointer<QWidget> formStack;
+    /// Below the scroll area: progress, the status line and the build button.
+    QPointer<WindowFooter> footer;
     std::map<std::string, QLineEdit*> fields;
     std::map<std::string, QCheckBox*> checks;
     QPointer<QComboBox> arch;
+    QPointer<StatusLine> statusLine;
+    /// The status line's text, as `statusLine` shows it.
     QPointer<QLabel> status;
     QPointer<QPushButton> buildButton;
     QPointer<QPushButton> downloadButton;
@@ -60,6 +68,8 @@ public:
     bool active = false;
     /// The stop signal that ends the application once it has quit; 0 while none arrived.
     int stopSignal = 0;
+    /// How long a download may receive nothing before it fails.
+    std::chrono::milliseconds downloadStallLimit{30'000};
 
     /// Builds, restores and shows the window; in self-test mode also marks the
     /// stages and schedules the test.
@@ -99,18 +109,24 @@ public:
     /// The pop-up's action: the runtime field shows the new architecture's
     /// cached runtime, or nothing; saved at once.
     void architectureChanged();
+    /// The Cancel button's action: stops the running download, which then
+    /// ends as cancelled.
+    void cancelDownload();
 
     bool on(const std::string& key) const;
     void updateControls();
     /// The field's text without surrounding white space.
     std::string text(const std::string& key) const;
     void save();
-    /// "Error: " + `message` in the status line, with the alert sound.
+    /// An ordinary message in the status line.
+    void setStatus(const std::string& message);
+    /// "Error: " + `message` in the status line, shown as an error, with the alert sound.
     void show(const std::string& message);
 
 private:
     void buildWindow();
     QWidget* buildForm();
+    QWidget* buildFooter();
     void addControl(QBoxLayout* form, const ControlRow& control);
     void row(QBoxLayout* stack, const std::string& label, QWidget* view);
     void field(QBoxLayout* stack, const FieldRow& spec);
@@ -123,15 +139,21 @@ private:
 
     static void buildInBackground(const BuildOptions& options, QPointer<AppDelegate> delegate,
                                   std::function<void(const std::filesystem::path&)> reveal);
+    /// A progress message of the build, which has passed `done` of its `total` stages.
+    void buildProgressed(const std::string& message, int done, int total);
     void buildSucceeded(const std::filesystem::path& app);
+    void downloadEnded(RuntimeDownload::Ending ending, const std::string& failure,
+                       const std::filesystem::path& cacheFile);
     void downloadSucceeded(const std::filesystem::path& cacheFile);
     /// Leaves the busy state and shows the failure.
     void endBusyWith(const std::string& failure);
 
-    std::optional<std::filesystem::path> panel(bool files, bool directories = false,
-                                               std::vector<std::string> types = {});
+    /// An open panel titled `title` that starts at the path in the field `key`.
+    std::optional<std::filesystem::path> panel(const std::string& title, const std::string& key, bool files,
+                                               bool directories = false, std::vector<std::string> types = {});
     void choose(ChooseAction action);
-    void chooseFile(const std::string& key, bool directories, std::vector<std::string> types);
+    void chooseFile(const std::string& title, const std::string& key, bool directories,
+                    std::vector<std::string> types);
     void fillPath(const std::string& key, const std::filesystem::path& path);
     void setText(const std::string& key, const std::string& text);
 
@@ -144,6 +166,8 @@ private:
     /// The one network session of the window's downloads; a child of the
     /// delegate, so that a delegate that goes away takes its downloads along.
     QNetworkAccessManager* network_;
+    /// The running download, if any.
+    QPointer<RuntimeDownload> download_;
 };
 
 } // namespace bundlekiln::app

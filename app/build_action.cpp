@@ -4,9 +4,9 @@
 #include "build_form.h"
 #include "kilnsmith.h"
 #include "main_thread.h"
+#include "work_progress.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QPushButton>
 
 namespace bundlekiln::app {
@@ -17,6 +17,7 @@ void AppDelegate::build() {
     const BuildOptions options = buildOptions(values);
     save();
     setBusy(true);
+    footer->showStages(0, buildStageCount(options));
     runInBackground([options, delegate = QPointer<AppDelegate>(this), reveal = services_.reveal] {
         buildInBackground(options, delegate, reveal);
     });
@@ -27,19 +28,21 @@ void AppDelegate::setBusy(bool busy) {
     buildButton->setEnabled(!busy);
     downloadButton->setEnabled(!busy);
     arch->setEnabled(!busy);
-    if (!busy && stopSignal) quit();
+    if (busy) return;
+    footer->hideProgress();
+    if (stopSignal) quit();
 }
 
 // Runs on a background thread with its own engine and its own copy of the
 // record. It reaches the window only by posts, each holding the delegate
 // weakly, and since posts arrive in order every progress message is shown
-// before the result.
+// before the result. Each message begins a stage, so the ones before it are done.
 void AppDelegate::buildInBackground(const BuildOptions& options, QPointer<AppDelegate> delegate,
                                     std::function<void(const std::filesystem::path&)> reveal) {
     Kilnsmith engine;
-    engine.report = [delegate](const std::string& message) {
-        postToMainThread([delegate, message] {
-            if (delegate) delegate->status->setText(QString::fromStdString(message));
+    engine.report = [delegate, total = buildStageCount(options), done = 0](const std::string& message) mutable {
+        postToMainThread([delegate, message, done = done++, total] {
+            if (delegate) delegate->buildProgressed(message, done, total);
         });
     };
     try {
@@ -55,9 +58,14 @@ void AppDelegate::buildInBackground(const BuildOptions& options, QPointer<AppDel
     }
 }
 
+void AppDelegate::buildProgressed(const std::string& message, int done, int total) {
+    setStatus(message);
+    footer->showStages(done, total);
+}
+
 void AppDelegate::buildSucceeded(const std::filesystem::path& app) {
     setBusy(false);
-    status->setText(QString::fromStdString("\u2713 Built " + app.filename().string()));
+    setStatus("\u2713 Built " + app.filename().string());
 }
 
 void AppDelegate::endBusyWith(const std::string& failure) {

@@ -1,7 +1,6 @@
 #include "desktop_services.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
@@ -22,23 +21,18 @@ void revealItem(const std::filesystem::path& item) {
     QProcess::startDetached("/usr/bin/open", {"-R", QString::fromStdString(item.string())});
 }
 #else
-// Opening the folder shows the item, if not selected; it is what every
-// desktop without the file-manager interface below still offers.
-void openContainingFolder(const std::filesystem::path& item) { QDesktopServices::openUrl(fileUrl(item.parent_path())); }
-
-// The freedesktop file-manager interface selects the item. The call is
-// asynchronous, so a slow or missing file manager never holds up the window.
+// The freedesktop file-manager interface selects the item. Without a file
+// manager there is nothing to do: the status line already names the app, and
+// handing the folder to the desktop's default handler may start anything. The
+// call is asynchronous, so a slow file manager never holds up the window.
 void revealItem(const std::filesystem::path& item) {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return openContainingFolder(item);
+    if (!bus.isConnected()) return;
     QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
                                                        "org.freedesktop.FileManager1", "ShowItems");
     call << QStringList{fileUrl(item).toString()} << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), QCoreApplication::instance());
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [item](QDBusPendingCallWatcher* finished) {
-        if (finished->isError()) openContainingFolder(item);
-        finished->deleteLater();
-    });
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, &QObject::deleteLater);
 }
 #endif
 

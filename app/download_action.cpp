@@ -4,17 +4,10 @@
 
 #include "build_form.h"
 #include "runtime_cache.h"
-#include "runtime_download.h"
 
 #include <QComboBox>
-#include <QLabel>
 
 namespace bundlekiln::app {
-namespace {
-
-QString qt(const std::string& text) { return QString::fromStdString(text); }
-
-} // namespace
 
 std::filesystem::path AppDelegate::cacheURL() const {
     return runtimeCacheFolder() / runtimeArchiveName(latestVersion, architectureName(arch->currentIndex()));
@@ -24,22 +17,27 @@ void AppDelegate::downloadRuntime() {
     const std::filesystem::path cacheFile = cacheURL();
     if (std::filesystem::exists(cacheFile)) {
         setText("runtime", cacheFile.string());
-        status->setText(qt("\u2713 Using cached NW.js " + latestVersion));
+        setStatus("\u2713 Using cached NW.js " + latestVersion);
         save();
         return;
     }
     const QUrl address = runtimeDownloadAddress(latestVersion, cacheFile.filename().string());
     setBusy(true);
-    status->setText(qt("Downloading NW.js " + latestVersion + "\u2026"));
-    // The file computed now is where the download lands, whatever the pop-up says later.
-    fetchRuntimeArchive(*network_, address, cacheFile,
-                        [delegate = QPointer<AppDelegate>(this), cacheFile](const DownloadFailure& failure) {
-                            if (!delegate) return;
-                            if (failure)
-                                delegate->endBusyWith(*failure);
-                            else
-                                delegate->downloadSucceeded(cacheFile);
-                        });
+    setStatus("Downloading NW.js " + latestVersion + "\u2026");
+    footer->showTransfer(0, 0);
+    // The download belongs to the delegate's network session, so it never
+    // calls back into a delegate that is gone. The file computed now is where
+    // it lands, whatever the pop-up says later.
+    download_ = new RuntimeDownload(
+        *network_, address, cacheFile, downloadStallLimit,
+        [this](std::int64_t received, std::int64_t total) { footer->showTransfer(received, total); },
+        [this, cacheFile](RuntimeDownload::Ending ending, const std::string& failure) {
+            downloadEnded(ending, failure, cacheFile);
+        });
+}
+
+void AppDelegate::cancelDownload() {
+    if (download_) download_->cancel();
 }
 
 void AppDelegate::architectureChanged() {
@@ -48,10 +46,21 @@ void AppDelegate::architectureChanged() {
     save();
 }
 
+void AppDelegate::downloadEnded(RuntimeDownload::Ending ending, const std::string& failure,
+                                const std::filesystem::path& cacheFile) {
+    switch (ending) {
+    case RuntimeDownload::Ending::cached: return downloadSucceeded(cacheFile);
+    case RuntimeDownload::Ending::failed: return endBusyWith(failure);
+    case RuntimeDownload::Ending::cancelled:
+        setBusy(false);
+        return setStatus("Download cancelled.");
+    }
+}
+
 void AppDelegate::downloadSucceeded(const std::filesystem::path& cacheFile) {
     setBusy(false);
     setText("runtime", cacheFile.string());
-    status->setText("\u2713 Runtime cached");
+    setStatus("\u2713 Runtime cached");
     save();
 }
 

@@ -9,12 +9,28 @@
 
 namespace bundlekiln::app {
 
-/// What an open panel may choose. A panel that cannot choose files always
-/// chooses folders. `types` are file name extensions; empty means any file.
+/// Where an open panel starts: the folder it shows, and the item selected there.
+struct PanelPlace {
+    std::filesystem::path folder;
+    std::optional<std::filesystem::path> selected;
+
+    bool operator==(const PanelPlace&) const = default;
+};
+
+/// The place of a panel for a field that holds `current`: the item selected in
+/// its folder when it exists, otherwise `home`. A relative path is taken from
+/// the working folder.
+PanelPlace panelPlace(const std::string& current, const std::filesystem::path& home);
+
+/// What an open panel may choose, its title and where it starts. A panel that
+/// cannot choose files always chooses folders. `types` are file name
+/// extensions; empty means any file.
 struct PanelRequest {
     bool files = true;
     bool directories = false;
     std::vector<std::string> types;
+    std::string title;
+    PanelPlace place;
 
     bool operator==(const PanelRequest&) const = default;
 };

@@ -26,4 +26,12 @@ QUrl runtimeDownloadAddress(const std::string& version, const std::string& archi
 inline constexpr const char* downloadFailedMessage =
     "The runtime download failed. Try again or choose an existing ZIP.";
 
+/// The failure of a download that received nothing for its stall limit.
+inline constexpr const char* stalledDownloadMessage = "The download stalled. Try again or choose an existing ZIP.";
+
+/// The first line of the failure of a download that is no intact ZIP archive;
+/// the archive test's own report follows.
+inline constexpr const char* damagedDownloadMessage =
+    "The downloaded file is not a valid ZIP archive. Try again or choose an existing ZIP.";
+
 } // namespace bundlekiln::app

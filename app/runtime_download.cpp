@@ -1,5 +1,6 @@
 #include "runtime_download.h"
 
+#include "builder_error.h"
 #include "main_thread.h"
 #include "no_clobber_move.h"
 #include "runtime_cache.h"
@@ -7,24 +8,19 @@
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QTemporaryFile>
 
-#include <memory>
+#include <optional>
 #include <system_error>
 
 namespace bundlekiln::app {
 namespace {
 
 namespace fs = std::filesystem;
-using Finished = std::function<void(const DownloadFailure&)>;
+using Ending = RuntimeDownload::Ending;
 
-// A transfer that goes quiet for this long fails instead of hanging forever.
-constexpr int idleTimeoutMilliseconds = 60'000;
-
-/// The body as it arrives, and the first error writing it.
-struct Transfer {
-    QTemporaryFile file;
-    QString writeError;
+struct Outcome {
+    Ending ending;
+    std::string failure;
 };
 
 bool isSuccess(int status) { return static_cast<unsigned>(status - 200) <= 99; }
@@ -32,7 +28,7 @@ bool isSuccess(int status) { return static_cast<unsigned>(status - 200) <= 99; }
 // A server that answered with a status outside the 200s failed the download,
 // whatever error the transfer reports on top; a transfer error with no answer,
 // or after a good one (a dropped connection), is that error.
-DownloadFailure responseFailure(const QNetworkReply& reply) {
+std::optional<std::string> responseFailure(const QNetworkReply& reply) {
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const bool answered = status.isValid();
     if (reply.error() != QNetworkReply::NoError && (!answered || isSuccess(status.toInt())))
@@ -41,77 +37,117 @@ DownloadFailure responseFailure(const QNetworkReply& reply) {
     return std::nullopt;
 }
 
-// Runs off the main thread: the archive test and the move can take a while.
-DownloadFailure installArchive(const fs::path& downloaded, const fs::path& cacheFile) {
+// The tool's report runs to several lines and names the temporary file; the
+// sentence before it says what it means.
+void testArchive(const fs::path& downloaded) {
     try {
         run("/usr/bin/unzip", {"-tq", downloaded.string()});
+    } catch (const BuilderError& error) {
+        throw BuilderError(std::string(damagedDownloadMessage) + "\n" + error.what());
+    }
+}
+
+// Runs off the main thread: the archive test and the move can take a while.
+Outcome installArchive(const fs::path& downloaded, const fs::path& cacheFile, const std::atomic<bool>& cancelled) {
+    try {
+        testArchive(downloaded);
+        if (cancelled) return {Ending::cancelled, {}};
         fs::create_directories(cacheFile.parent_path());
         if (!moveWithoutReplacing(downloaded, cacheFile))
             throw fs::filesystem_error("Could not cache the runtime", downloaded, cacheFile,
                                        std::make_error_code(std::errc::file_exists));
-        return std::nullopt;
+        return {Ending::cached, {}};
     } catch (const std::exception& error) {
-        return error.what();
+        return {cancelled ? Ending::cancelled : Ending::failed, error.what()};
     }
-}
-
-void finishInBackground(const fs::path& downloaded, const fs::path& cacheFile, Finished finished) {
-    runInBackground([downloaded, cacheFile, finished = std::move(finished)] {
-        DownloadFailure failure = installArchive(downloaded, cacheFile);
-        std::error_code ignored;
-        if (failure) fs::remove(downloaded, ignored);
-        postToMainThread([finished, failure] { finished(failure); });
-    });
-}
-
-void complete(QNetworkReply& reply, Transfer& transfer, const fs::path& cacheFile, Finished finished) {
-    // An aborted reply is closed and holds nothing more to read.
-    if (reply.isOpen() && transfer.file.write(reply.readAll()) < 0 && transfer.writeError.isEmpty())
-        transfer.writeError = transfer.file.errorString();
-    transfer.file.close();
-    DownloadFailure failure = transfer.writeError.isEmpty() ? responseFailure(reply)
-                                                            : DownloadFailure(transfer.writeError.toStdString());
-    if (failure) {
-        transfer.file.remove();
-        return finished(failure);
-    }
-    // From here on the background work owns the file.
-    transfer.file.setAutoRemove(false);
-    finishInBackground(transfer.file.fileName().toStdString(), cacheFile, std::move(finished));
-}
-
-// Beside the cache folder rather than inside it, so that the cache only ever
-// holds complete archives; on the same file system, so that the move is a rename.
-std::shared_ptr<Transfer> openTemporaryFile(const fs::path& cacheFile, DownloadFailure& failure) {
-    const fs::path beside = cacheFile.parent_path().parent_path();
-    std::error_code error;
-    fs::create_directories(beside, error);
-    auto transfer = std::make_shared<Transfer>();
-    transfer->file.setFileTemplate(QString::fromStdString((beside / ".bundlekiln-download-XXXXXX").string()));
-    if (!transfer->file.open()) failure = transfer->file.errorString().toStdString();
-    return transfer;
 }
 
 } // namespace
 
-void fetchRuntimeArchive(QNetworkAccessManager& network, const QUrl& address, const fs::path& cacheFile,
-                         Finished finished) {
-    DownloadFailure failure;
-    const std::shared_ptr<Transfer> transfer = openTemporaryFile(cacheFile, failure);
-    if (failure) return postToMainThread([finished, failure] { finished(failure); });
+RuntimeDownload::RuntimeDownload(QNetworkAccessManager& network, const QUrl& address, fs::path cacheFile,
+                                 std::chrono::milliseconds stallLimit, Progressed progressed, Finished finished)
+    : QObject(&network), cacheFile_(std::move(cacheFile)), progressed_(std::move(progressed)),
+      finished_(std::move(finished)) {
+    start(network, address, stallLimit);
+}
 
-    QNetworkRequest request(address);
-    request.setTransferTimeout(idleTimeoutMilliseconds);
-    QNetworkReply* reply = network.get(request);
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, transfer] {
-        if (transfer->file.write(reply->readAll()) >= 0) return;
-        transfer->writeError = transfer->file.errorString();
-        reply->abort();
+void RuntimeDownload::cancel() {
+    *cancelled_ = true;
+    if (reply_ && reply_->isRunning()) reply_->abort();
+}
+
+// The body goes beside the cache folder rather than inside it, so that the
+// cache only ever holds complete archives; on the same file system, so that
+// the move is a rename.
+void RuntimeDownload::start(QNetworkAccessManager& network, const QUrl& address, std::chrono::milliseconds stallLimit) {
+    const fs::path beside = cacheFile_.parent_path().parent_path();
+    std::error_code ignored;
+    fs::create_directories(beside, ignored);
+    body_.setFileTemplate(QString::fromStdString((beside / ".bundlekiln-download-XXXXXX").string()));
+    if (!body_.open()) {
+        // From the event loop, as every ending, so never before the maker holds the object.
+        QTimer::singleShot(0, this, [this] { finish(Ending::failed, body_.errorString().toStdString()); });
+        return;
+    }
+    reply_ = network.get(QNetworkRequest(address));
+    reply_->setParent(this);
+    stallTimer_.setSingleShot(true);
+    stallTimer_.setInterval(stallLimit);
+    connect(&stallTimer_, &QTimer::timeout, this, [this] {
+        stalled_ = true;
+        reply_->abort();
     });
-    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, transfer, cacheFile, finished] {
-        reply->deleteLater();
-        complete(*reply, *transfer, cacheFile, finished);
+    connect(reply_, &QNetworkReply::readyRead, this, [this] { receive(); });
+    connect(reply_, &QNetworkReply::finished, this, [this] { complete(); });
+    stallTimer_.start();
+}
+
+// Qt's own progress signal keeps 100 ms between reports, so a transfer that
+// stops would show less than it got; this reports every arrival.
+void RuntimeDownload::receive() {
+    stallTimer_.start();
+    const qint64 written = body_.write(reply_->readAll());
+    if (written < 0) {
+        writeError_ = body_.errorString();
+        return reply_->abort();
+    }
+    received_ += written;
+    progressed_(received_, reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong());
+}
+
+void RuntimeDownload::complete() {
+    stallTimer_.stop();
+    // An aborted reply is closed and holds nothing more to read.
+    if (reply_->isOpen() && body_.write(reply_->readAll()) < 0 && writeError_.isEmpty())
+        writeError_ = body_.errorString();
+    body_.close();
+    std::optional<std::string> failure = !writeError_.isEmpty() ? writeError_.toStdString() : responseFailure(*reply_);
+    if (stalled_) failure = stalledDownloadMessage;
+    if (!*cancelled_ && !failure) return installInBackground();
+    // Removed now, not when the object goes, so that nothing is left when the window hears of the end.
+    body_.remove();
+    finish(*cancelled_ ? Ending::cancelled : Ending::failed, failure.value_or(""));
+}
+
+void RuntimeDownload::installInBackground() {
+    // From here on the background work owns the file.
+    body_.setAutoRemove(false);
+    runInBackground([self = QPointer<RuntimeDownload>(this), downloaded = fs::path(body_.fileName().toStdString()),
+                     cacheFile = cacheFile_, cancelled = cancelled_] {
+        const Outcome outcome = installArchive(downloaded, cacheFile, *cancelled);
+        std::error_code ignored;
+        if (outcome.ending != Ending::cached) fs::remove(downloaded, ignored);
+        postToMainThread([self, outcome] {
+            if (self) self->finish(outcome.ending, outcome.failure);
+        });
     });
+}
+
+void RuntimeDownload::finish(Ending ending, const std::string& failure) {
+    // The transfer may still signal while it winds down; the window has heard the end.
+    if (reply_) reply_->disconnect(this);
+    deleteLater();
+    finished_(ending, failure);
 }
 
 } // namespace bundlekiln::app

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPixmap>
 
 #include <algorithm>
@@ -48,9 +49,24 @@ void checkSettingsPersistence(AppDelegate& delegate) {
     delegate.save();
 }
 
-void renderLayout(QWidget& formStack, const std::filesystem::path& image) {
-    if (QLayout* layout = formStack.layout()) layout->activate();
-    const QPixmap picture = formStack.grab(formStack.rect());
+QRect pictureBounds(const QWidget& form, const QWidget& footer) {
+    return QRect(0, 0, std::max(form.width(), footer.width()), form.height() + footer.height());
+}
+
+// Every row, also those the scroll area leaves out of view, with the footer
+// beneath: the window as it would look with room for the whole form.
+QPixmap formPicture(QWidget& form, QWidget& footer) {
+    QPixmap picture(pictureBounds(form, footer).size());
+    if (picture.isNull()) return picture;
+    picture.fill(form.palette().color(QPalette::Window));
+    QPainter painter(&picture);
+    form.render(&painter);
+    footer.render(&painter, QPoint(0, form.height()));
+    return picture;
+}
+
+void renderLayout(QWidget& form, QWidget& footer, const std::filesystem::path& image) {
+    const QPixmap picture = formPicture(form, footer);
     QByteArray png;
     QBuffer buffer(&png);
     if (picture.isNull() || !buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG") || png.isEmpty()) return;
@@ -90,12 +106,14 @@ std::string boundsText(const QRectF& bounds) {
            decimal(bounds.height()) + ")";
 }
 
-void runSelfTest(AppDelegate& delegate, QWidget& formStack, const std::filesystem::path& image) {
+void runSelfTest(AppDelegate& delegate, QWidget& formStack, QWidget& footer, const std::filesystem::path& image) {
     checkFramelessExclusivity(delegate);
     checkSettingsPersistence(delegate);
-    renderLayout(formStack, image);
+    for (QWidget* part : {&formStack, &footer})
+        if (QLayout* layout = part->layout()) layout->activate();
+    renderLayout(formStack, footer, image);
     std::cout << "UI tests passed: frameless exclusivity, settings persistence, layout render. Bounds: "
-              << boundsText(QRectF(formStack.rect())) << std::endl;
+              << boundsText(QRectF(pictureBounds(formStack, footer))) << std::endl;
     QCoreApplication::quit();
 }
 

@@ -29,10 +29,11 @@ std::string boundsText(const QRectF& bounds);
 
 /// The self-test, on the main thread, through the real controls: the frame
 /// options exclude each other, a name survives a save into the store, and the
-/// form renders into a PNG at `image` (a render or write that fails only
-/// leaves no image). Then it prints the success line with the form's bounds
-/// and asks the application to quit by its normal path. A failed check ends
-/// the process at once with status 1, a line on standard error and no quit path.
-void runSelfTest(AppDelegate& delegate, QWidget& formStack, const std::filesystem::path& image);
+/// whole form with the footer beneath it renders into a PNG at `image` (a
+/// render or write that fails only leaves no image). Then it prints the
+/// success line with the bounds of that picture and asks the application to
+/// quit by its normal path. A failed check ends the process at once with
+/// status 1, a line on standard error and no quit path.
+void runSelfTest(AppDelegate& delegate, QWidget& formStack, QWidget& footer, const std::filesystem::path& image);
 
 } // namespace bundlekiln::app

@@ -1,5 +1,5 @@
 // Builds the delegate's window: one vertical form of labelled rows inside a
-// scroll area that scrolls vertically only.
+// scroll area that scrolls vertically only, above a footer that always shows.
 #include "app_delegate.h"
 
 #include "drop_view.h"
@@ -94,7 +94,9 @@ void AppDelegate::buildWindow() {
 
     auto* content = new QVBoxLayout(window.get());
     content->setContentsMargins(0, 0, 0, 0);
-    content->addWidget(scroll);
+    content->setSpacing(0);
+    content->addWidget(scroll, 1);
+    content->addWidget(buildFooter());
 }
 
 QWidget* AppDelegate::buildForm() {
@@ -120,13 +122,16 @@ QWidget* AppDelegate::buildForm() {
     form->addWidget(secondaryText("Optional: use a Developer ID Application certificate and an existing notarytool "
                                   "Keychain profile. Passwords are never requested or saved. Without Developer ID, "
                                   "apps receive a local ad-hoc signature."));
-    useSecondaryColour(status);
-    form->addWidget(status);
-    buildButton->setMinimumSize(160, 34);
-    form->addWidget(buildButton, 0, Qt::AlignLeft);
     // Keeps the rows at the top when the window is taller than the form.
     form->addStretch(1);
     return formStack;
+}
+
+QWidget* AppDelegate::buildFooter() {
+    buildButton->setMinimumSize(160, 34);
+    footer = new WindowFooter(statusLine, buildButton);
+    connect(footer->cancelButton(), &QPushButton::clicked, this, [this] { cancelDownload(); });
+    return footer;
 }
 
 void AppDelegate::addControl(QBoxLayout* form, const ControlRow& control) {
@@ -174,6 +179,8 @@ void AppDelegate::row(QBoxLayout* stack, const std::string& label, QWidget* view
 void AppDelegate::field(QBoxLayout* stack, const FieldRow& spec) {
     auto* input = new QLineEdit(qt(restoredText(defaults, spec.key, spec.initial)));
     fields[spec.key] = input;
+    // A drop that misses the drop area must not type a file URL into a field.
+    input->setAcceptDrops(false);
     input->setMinimumWidth(spec.key == "width" || spec.key == "height" ? 70 : 150);
     auto* inner = new QWidget;
     auto* layout = horizontalStack(8, inner);
@@ -217,7 +224,7 @@ void AppDelegate::centreAndShow() {
 // delegate that is gone runs no test.
 void AppDelegate::scheduleSelfTest() {
     QTimer::singleShot(1000, this, [this, image = std::filesystem::path(arguments_.back())] {
-        if (formStack) runSelfTest(*this, *formStack, image);
+        if (formStack && footer) runSelfTest(*this, *formStack, *footer, image);
     });
 }
 

@@ -12,6 +12,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 
@@ -96,32 +97,37 @@ TEST_F(BuildAction, AnIncompleteFormIsRefusedInOrderWithNothingSavedAndNothingLo
     }
 }
 
-// Records the status line as it stands before each update posted to the main
-// thread, which is where every progress message arrives.
+// Records the status line, with the progress bar's stages while it shows, as
+// they stand before each update posted to the main thread, which is where
+// every progress message arrives.
 class StatusRecorder : public QObject {
 public:
-    explicit StatusRecorder(const QLabel& status) : status_(status) { QCoreApplication::instance()->installEventFilter(this); }
+    explicit StatusRecorder(const AppDelegate& window) : window_(window) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
     ~StatusRecorder() override { QCoreApplication::instance()->removeEventFilter(this); }
 
     std::vector<std::string> seen() const {
         std::vector<std::string> all = seen_;
-        record(all, status_.text().toStdString());
+        record(all);
         return all;
     }
 
 protected:
     bool eventFilter(QObject* receiver, QEvent* event) override {
-        if (receiver == QCoreApplication::instance() && event->type() == QEvent::MetaCall)
-            record(seen_, status_.text().toStdString());
+        if (receiver == QCoreApplication::instance() && event->type() == QEvent::MetaCall) record(seen_);
         return false;
     }
 
 private:
-    static void record(std::vector<std::string>& into, const std::string& text) {
+    void record(std::vector<std::string>& into) const {
+        const QProgressBar& bar = *window_.footer->progress();
+        std::string text = window_.status->text().toStdString();
+        if (bar.isVisible()) text += " [" + std::to_string(bar.value()) + "/" + std::to_string(bar.maximum()) + "]";
         if (into.empty() || into.back() != text) into.push_back(text);
     }
 
-    const QLabel& status_;
+    const AppDelegate& window_;
     std::vector<std::string> seen_;
 };
 
@@ -134,21 +140,27 @@ std::vector<std::string> engineMessages(const BuildOptions& options) {
     return messages;
 }
 
-TEST_F(BuildAction, BuildsInTheBackgroundWithEveryProgressMessageInOrderThenRevealsTheApp) {
+// The bar has passed one stage for each message before the current one.
+TEST_F(BuildAction, BuildsInTheBackgroundWithEveryProgressMessageAndStageInOrderThenRevealsTheApp) {
     fillComplete(makeRuntime(folder / "runtime", {"--framework-mb", "2"}));
-    click(*delegate, "auto");
+    for (const char* key : {"auto", "zip", "dmg"}) click(*delegate, key);
     fill({{"width", " 800 "}});
     const std::filesystem::path app = folder / "out/Window App.app";
     BuildOptions elsewhere(folder / "site", delegate->fields.at("runtime")->text().toStdString(), folder / "other",
-                           "Window App", "1.0.0", "com.local.windowapp", std::nullopt, false);
+                           "Window App", "1.0.0", "com.local.windowapp", std::nullopt, true);
+    elsewhere.zip = true;
     std::filesystem::create_directories(folder / "other");
+    const std::vector<std::string> messages = engineMessages(elsewhere);
     std::vector<std::string> expected;
-    for (const std::string& message : engineMessages(elsewhere))
-        expected.push_back(message.starts_with("Finished: ") ? "Finished: " + app.string() : message);
+    for (std::size_t done = 0; done < messages.size(); ++done) {
+        const std::string& message = messages[done];
+        expected.push_back((message.starts_with("Finished: ") ? "Finished: " + app.string() : message) + " [" +
+                           std::to_string(done) + "/" + std::to_string(messages.size() - 1) + "]");
+    }
     expected.push_back("\u2713 Built Window App.app");
 
     const std::set<QWidget*> idle = disabledControls(*delegate);
-    const StatusRecorder recorder(*delegate->status);
+    const StatusRecorder recorder(*delegate);
     delegate->buildButton->click();
     EXPECT_TRUE(delegate->active);
     std::set<QWidget*> busy = idle;
@@ -161,7 +173,7 @@ TEST_F(BuildAction, BuildsInTheBackgroundWithEveryProgressMessageInOrderThenReve
     ASSERT_TRUE(waitForIdle());
 
     std::vector<std::string> seen = recorder.seen();
-    std::erase(seen, std::string(waitMessage));
+    std::erase_if(seen, [](const std::string& text) { return text.starts_with(waitMessage); });
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(disabledControls(*delegate), idle);
     EXPECT_EQ(revealed, std::vector<std::filesystem::path>{app});

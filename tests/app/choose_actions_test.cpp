@@ -1,6 +1,7 @@
 // The "Choose…" buttons: which panel each opens and what a chosen item does.
 #include "delegate_fixture.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,14 +21,20 @@ void pressChooseButton(AppDelegate& delegate, const std::string& key) {
     button->click();
 }
 
-TEST_F(ChooseActions, EachButtonOpensItsOwnKindOfPanel) {
+// Each panel starts at its field's item when that exists, otherwise at home.
+TEST_F(ChooseActions, EachButtonOpensItsOwnKindOfPanelAtItsField) {
+    writeFile(folder / "site/index.html", "x");
+    std::filesystem::create_directories(downloads());
     const auto delegate = launch();
+    delegate->fields.at("project")->setText(QString::fromStdString((folder / "site/").string()));
+    delegate->fields.at("runtime")->setText("/no/such/runtime.zip");
     for (const char* key : {"project", "runtime", "icon", "output"}) pressChooseButton(*delegate, key);
+    const PanelPlace home{QDir::homePath().toStdString(), std::nullopt};
     const std::vector<PanelRequest> expected = {
-        {true, true, {"html", "htm"}},
-        {true, true, {"zip", "app"}},
-        {true, false, {"png", "icns"}},
-        {false, false, {}},
+        {true, true, {"html", "htm"}, "Choose Project", {folder.path(), folder / "site"}},
+        {true, true, {"zip", "app"}, "Choose NW.js Runtime", home},
+        {true, false, {"png", "icns"}, "Choose Icon", home},
+        {false, false, {}, "Choose Output Folder", {folder.path(), downloads()}},
     };
     EXPECT_EQ(panelRequests, expected);
 }

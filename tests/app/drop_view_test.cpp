@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QWindow>
 
 namespace bundlekiln::app::testing {
 namespace {
@@ -38,15 +39,36 @@ DropView* dropViewOf(const AppDelegate& delegate) {
     return nullptr;
 }
 
+/// Drags `data` onto the window at the middle of `target` and drops it there,
+/// as the window system would: Qt hands it to the widget under the pointer
+/// that takes drops, or to its nearest parent that does.
+bool dropOnWindow(const AppDelegate& delegate, const QWidget& target, QMimeData& data) {
+    QWindow* window = delegate.window->windowHandle();
+    const QPoint at = target.mapTo(delegate.window.get(), target.rect().center());
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.ignore();
+    QCoreApplication::sendEvent(window, &drop);
+    return drop.isAccepted();
+}
+
 using DropArea = DelegateTest;
 
-TEST_F(DropArea, ADroppedFileURLReachesProjectSelection) {
+TEST_F(DropArea, OnlyADropOnTheDropAreaReachesProjectSelectionNeverOneOnATextField) {
     writeFile(folder / "page.html", "<p>hi</p>");
     const auto delegate = launch();
-    auto* view = dropViewOf(*delegate);
-    ASSERT_NE(view, nullptr);
-    std::unique_ptr<QMimeData> data(urls({QUrl::fromLocalFile(QString::fromStdString((folder / "page.html").string()))}));
-    EXPECT_TRUE(drop(*view, *data));
+    // As a file manager drags it: the URL also as text, which a text field would type in.
+    const QUrl page = QUrl::fromLocalFile(QString::fromStdString((folder / "page.html").string()));
+    std::unique_ptr<QMimeData> data(urls({page}));
+    data->setText(page.toString());
+    for (const auto& [key, field] : delegate->fields) {
+        const std::string before = field->text().toStdString();
+        EXPECT_FALSE(dropOnWindow(*delegate, *field, *data)) << key;
+        EXPECT_EQ(field->text().toStdString(), before) << key;
+    }
+    ASSERT_NE(dropViewOf(*delegate), nullptr);
+    EXPECT_TRUE(dropOnWindow(*delegate, *dropViewOf(*delegate), *data));
     EXPECT_EQ(delegate->fields.at("name")->text(), "page");
     EXPECT_EQ(delegate->fields.at("project")->text().toStdString(), (folder / "page.html").string());
 }

@@ -30,16 +30,17 @@ void LoopbackServer::serve(QTcpSocket* socket) {
 void LoopbackServer::respond(QTcpSocket* socket, const std::string& path) {
     requests.push_back(path);
     const auto found = answers_.find(path);
-    const Answer answer = found != answers_.end() ? found->second : Answer{404, "not here", {}, false};
+    const Answer answer = found != answers_.end() ? found->second : Answer{404, "not here", {}};
     QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status) + " Canned\r\n";
     head += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
     head += answer.headers + "Connection: close\r\n\r\n";
     socket->write(head);
-    socket->write(answer.dropHalfway ? answer.body.left(answer.body.size() / 2) : answer.body);
+    const bool whole = answer.ending == Ending::whole;
+    socket->write(whole ? answer.body : answer.body.left(answer.body.size() / 2));
     socket->flush();
-    if (answer.dropHalfway)
+    if (answer.ending == Ending::dropHalfway)
         socket->abort();
-    else
+    else if (whole)
         socket->disconnectFromHost();
 }
 

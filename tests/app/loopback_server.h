@@ -14,13 +14,17 @@ namespace bundlekiln::app::testing {
 /// else a 404, and every request path is recorded.
 class LoopbackServer {
 public:
+    /// How an answer ends: with the whole body, or after announcing the whole
+    /// body and sending half of it, by dropping the connection or by sending
+    /// nothing more on it.
+    enum class Ending { whole, dropHalfway, stallHalfway };
+
     struct Answer {
         int status = 200;
         QByteArray body;
         /// Further header lines, each ending in "\r\n".
         QByteArray headers;
-        /// Announces the whole body, sends half of it and drops the connection.
-        bool dropHalfway = false;
+        Ending ending = Ending::whole;
     };
 
     LoopbackServer();

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace bundlekiln::app::testing {
@@ -17,6 +18,7 @@ using bundlekiln::testing::writeFile;
 
 const std::string armArchive = "nwjs-v0.115.0-osx-arm64.zip";
 const std::string armPath = "/v0.115.0/" + armArchive;
+constexpr LoopbackServer::Ending whole = LoopbackServer::Ending::whole;
 
 class RuntimeDownload : public DelegateTest {
 protected:
@@ -37,6 +39,11 @@ protected:
         EXPECT_EQ(status(), "Downloading NW.js 0.115.0\u2026");
         ASSERT_TRUE(waitUntil([this] { return !delegate->active; }));
         EXPECT_EQ(disabledControls(*delegate), idle);
+    }
+    // Not even the temporary file stays beside the cache.
+    void expectNoFileInTheCache() {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder / "data"))
+            EXPECT_TRUE(entry.is_directory()) << entry.path();
     }
     std::set<QWidget*> expectedBusy() const {
         std::set<QWidget*> busy = idle;
@@ -62,8 +69,8 @@ TEST_F(RuntimeDownload, ACachedArchiveIsUsedWithoutAnyNetworkAccessOrBusyState) 
 
 TEST_F(RuntimeDownload, AGoodArchiveBehindARedirectIsTestedCachedAndFillsTheField) {
     const QByteArray zip = validZip();
-    server.answer(armPath, {302, {}, "Location: /mirror/runtime.zip\r\n", false});
-    server.answer("/mirror/runtime.zip", {200, zip, {}, false});
+    server.answer(armPath, {302, {}, "Location: /mirror/runtime.zip\r\n", whole});
+    server.answer("/mirror/runtime.zip", {200, zip, {}, whole});
     delegate->downloadButton->click();
     // The pop-up is locked for the user; even a change from code does not move the file.
     delegate->arch->setCurrentIndex(1);
@@ -93,14 +100,16 @@ TEST_F(RuntimeDownload, EveryFailureSaysWhyAndLeavesTheCacheAndTheFormAsTheyWere
         EXPECT_EQ(status.find("The runtime download failed"), std::string::npos) << status;
     };
     const std::vector<Failure> failures = {
-        {"404", {404, "missing", {}, false}, sentence},
-        {"500", {500, "broken", {}, false}, sentence},
-        {"a body that is no zip", {200, "<html>not an archive</html>", {}, false},
-         [reason](const std::string& status) {
-             reason(status);
-             EXPECT_NE(status.find("zipfile"), std::string::npos) << status;
+        {"404", {404, "missing", {}, whole}, sentence},
+        {"500", {500, "broken", {}, whole}, sentence},
+        // The sentence stands first; the archive test's report follows in the details.
+        {"a body that is no zip", {200, "<html>not an archive</html>", {}, whole},
+         [this](const std::string& status) {
+             EXPECT_EQ(status, "Error: The downloaded file is not a valid ZIP archive. Try again or choose an "
+                               "existing ZIP.");
+             EXPECT_TRUE(delegate->statusLine->details().contains("zipfile")) << status;
          }},
-        {"a connection dropped halfway", {200, validZip(), {}, true}, reason},
+        {"a connection dropped halfway", {200, validZip(), {}, LoopbackServer::Ending::dropHalfway}, reason},
     };
     delegate->fields.at("runtime")->setText("/chosen/by/hand.zip");
     for (const Failure& failure : failures) {
@@ -112,11 +121,30 @@ TEST_F(RuntimeDownload, EveryFailureSaysWhyAndLeavesTheCacheAndTheFormAsTheyWere
         EXPECT_EQ(beeps, beepsBefore + 1);
         EXPECT_EQ(runtimeField(), "/chosen/by/hand.zip");
         EXPECT_FALSE(std::filesystem::exists(cache() / armArchive));
-        // Not even the temporary file stays beside the cache.
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder / "data"))
-            EXPECT_TRUE(entry.is_directory()) << entry.path();
+        expectNoFileInTheCache();
     }
     EXPECT_FALSE(std::filesystem::exists(delegate->defaults.file()));
+}
+
+// Half the body arrives, then nothing: the bar shows it, Cancel ends the
+// download at once, and a download left alone fails at the stall limit.
+TEST_F(RuntimeDownload, AStalledDownloadShowsItsProgressAndEndsByCancelOrAtTheStallLimit) {
+    server.answer(armPath, {200, QByteArray(2'000'000, 'x'), {}, LoopbackServer::Ending::stallHalfway});
+    const QProgressBar& bar = *delegate->footer->progress();
+    delegate->downloadButton->click();
+    ASSERT_TRUE(waitUntil([&] { return bar.text() == "1.0 MB of 2.0 MB (50%)"; }, 10000)) << bar.text().toStdString();
+    EXPECT_TRUE(bar.isVisible() && delegate->footer->cancelButton()->isVisible());
+    delegate->footer->cancelButton()->click();
+    EXPECT_FALSE(delegate->active);
+    EXPECT_EQ(status(), "Download cancelled.");
+    EXPECT_FALSE(bar.isVisible());
+    expectNoFileInTheCache();
+
+    delegate->downloadStallLimit = std::chrono::milliseconds(300);
+    download();
+    EXPECT_EQ(status(), "Error: The download stalled. Try again or choose an existing ZIP.");
+    EXPECT_EQ(beeps, 1);
+    expectNoFileInTheCache();
 }
 
 TEST_F(RuntimeDownload, AnUnreachableServerIsATransferError) {

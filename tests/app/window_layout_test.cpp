@@ -1,13 +1,15 @@
 // The window's layout at its opening size and at its minimum: nothing spills
-// out sideways, nothing overlaps, no text is cut, and a short window scrolls
-// vertically. Each size also leaves a picture of the window in the build
-// tree for a person to look at.
+// out sideways, nothing overlaps, no text is cut, a short window scrolls
+// vertically, and the footer stays in view whatever the error. Each size also
+// leaves pictures of the window in the build tree for a person to look at.
 #include "delegate_fixture.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 
@@ -61,14 +63,16 @@ TEST_P(WindowLayout, EveryControlFitsTheWidthWithoutOverlapping) {
 }
 
 TEST_P(WindowLayout, NoTextIsCut) {
-    for (auto* label : form->findChildren<QLabel*>()) {
+    for (auto* label : delegate->window->findChildren<QLabel*>()) {
+        if (!label->isVisible()) continue;
         if (label->wordWrap())
             EXPECT_GE(label->height(), label->heightForWidth(label->width())) << describe(label);
         else
             EXPECT_GE(label->width(), label->sizeHint().width()) << describe(label);
         EXPECT_GE(label->height(), label->minimumSizeHint().height()) << describe(label);
     }
-    for (auto* button : form->findChildren<QAbstractButton*>()) {
+    for (auto* button : delegate->window->findChildren<QAbstractButton*>()) {
+        if (!button->isVisible()) continue;
         EXPECT_GE(button->width(), button->sizeHint().width()) << describe(button);
         EXPECT_GE(button->height(), button->sizeHint().height()) << describe(button);
     }
@@ -83,6 +87,33 @@ TEST_P(WindowLayout, ScrollsVerticallyOnlyWhenShorterThanTheForm) {
     }
     const QString picture =
         QString(BUNDLEKILN_SCREENSHOT_DIR "/window-%1x%2.png").arg(GetParam().width()).arg(GetParam().height());
+    EXPECT_TRUE(delegate->window->grab().save(picture));
+}
+
+// A tool's report many lines long and one endless line: the status shows the
+// start of either, the footer keeps the status and the build button inside
+// the window even with the details open, and the details hold the whole text.
+TEST_P(WindowLayout, TheFooterShowsHoweverLongTheErrorWithTheWholeTextInItsDetails) {
+    std::string manyLines, oneLine;
+    for (int line = 0; line < 60; ++line) manyLines += "line " + std::to_string(line) + " of the report\n";
+    for (int word = 0; word < 400; ++word) oneLine += "overlong ";
+    for (const std::string& error : {oneLine, manyLines}) {
+        delegate->show(error);
+        delegate->statusLine->detailsToggle()->click();
+        delegate->window->layout()->activate();
+        EXPECT_EQ(delegate->statusLine->details().toStdString(), "Error: " + error);
+        EXPECT_GE(delegate->status->height(), delegate->status->heightForWidth(delegate->status->width()));
+        auto* details = delegate->statusLine->findChild<QPlainTextEdit*>();
+        for (QWidget* part : std::vector<QWidget*>{delegate->status, details, delegate->buildButton}) {
+            EXPECT_TRUE(part->isVisible());
+            const QRect inWindow(part->mapTo(delegate->window.get(), QPoint(0, 0)), part->size());
+            EXPECT_TRUE(delegate->window->rect().contains(inWindow)) << describe(part);
+        }
+    }
+    EXPECT_EQ(delegate->status->text().toStdString(), "Error: line 0 of the report");
+    const QString picture = QString(BUNDLEKILN_SCREENSHOT_DIR "/window-%1x%2-error.png")
+                                .arg(GetParam().width())
+                                .arg(GetParam().height());
     EXPECT_TRUE(delegate->window->grab().save(picture));
 }
 
