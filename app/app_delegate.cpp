@@ -28,14 +28,22 @@ SettingsStore storeFor(const std::vector<std::string>& arguments) {
                                                                 : AppDelegate::standardSuite);
 }
 
-QString qt(const std::string& text) { return QString::fromStdString(text); }
+QString qt(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 } // namespace
 
 AppDelegate::AppDelegate(const std::vector<std::string>& arguments, DesktopServices services)
-    : arch(new QComboBox), statusLine(new StatusLine(initialStatus)), status(statusLine->label()),
-      buildButton(new QPushButton("Build Mac App")), downloadButton(new QPushButton), defaults(storeFor(arguments)),
-      arguments_(arguments), services_(std::move(services)), network_(new QNetworkAccessManager(this)) {
+    : arch(new QComboBox),
+      statusLine(new StatusLine(initialStatus)),
+      status(statusLine->label()),
+      buildButton(new QPushButton("Build Mac App")),
+      downloadButton(new QPushButton),
+      defaults(storeFor(arguments)),
+      arguments_(arguments),
+      services_(std::move(services)),
+      network_(new QNetworkAccessManager(this)) {
     // The title names latestVersion, which is only set once the initializers have run.
     downloadButton->setText(qt("Get cached / download NW.js " + latestVersion));
     connect(buildButton, &QPushButton::clicked, this, [this] { build(); });
@@ -84,12 +92,17 @@ void AppDelegate::toggle(QCheckBox* sender) {
 }
 
 void AppDelegate::chooseProject() {
-    if (const auto chosen = panel("Choose Project", "project", true, true, {"html", "htm"})) selectProject(*chosen);
+    if (const auto chosen = panel("Choose Project", "project", true, true, {"html", "htm"}))
+        selectProject(*chosen);
 }
 
-void AppDelegate::chooseRuntime() { chooseFile("Choose NW.js Runtime", "runtime", true, {"zip", "app"}); }
+void AppDelegate::chooseRuntime() {
+    chooseFile("Choose NW.js Runtime", "runtime", true, {"zip", "app"});
+}
 
-void AppDelegate::chooseIcon() { chooseFile("Choose Icon", "icon", false, {"png", "icns"}); }
+void AppDelegate::chooseIcon() {
+    chooseFile("Choose Icon", "icon", false, {"png", "icns"});
+}
 
 void AppDelegate::chooseOutput() {
     if (const auto chosen = panel("Choose Output Folder", "output", false)) fillPath("output", *chosen);
@@ -113,7 +126,9 @@ void AppDelegate::selectProject(const std::filesystem::path& chosen) {
     save();
 }
 
-bool AppDelegate::on(const std::string& key) const { return checks.at(key)->isChecked(); }
+bool AppDelegate::on(const std::string& key) const {
+    return checks.at(key)->isChecked();
+}
 
 void AppDelegate::updateControls() {
     for (const auto& [key, enabled] : fieldEnabling(checkStates())) {
@@ -125,27 +140,36 @@ std::string AppDelegate::text(const std::string& key) const {
     return trimmed(fields.at(key)->text().toStdString());
 }
 
-void AppDelegate::save() { saveForm(defaults, form()); }
+void AppDelegate::save() {
+    saveForm(defaults, form());
+}
 
-void AppDelegate::setStatus(const std::string& message) { statusLine->showMessage(message); }
+void AppDelegate::setStatus(const std::string& message) {
+    statusLine->showMessage(message);
+}
 
 void AppDelegate::show(const std::string& message) {
     statusLine->showError("Error: " + message);
     services_.beep();
 }
 
-std::optional<std::filesystem::path> AppDelegate::panel(const std::string& title, const std::string& key, bool files,
-                                                        bool directories, std::vector<std::string> types) {
+std::optional<std::filesystem::path> AppDelegate::panel(const std::string& title, const std::string& key,
+                                                        bool files, bool directories,
+                                                        std::vector<std::string> types) {
     const PanelPlace place = panelPlace(text(key), QDir::homePath().toStdString());
     return services_.choose(PanelRequest{files, directories, std::move(types), title, place});
 }
 
 void AppDelegate::choose(ChooseAction action) {
     switch (action) {
-    case ChooseAction::project: return chooseProject();
-    case ChooseAction::runtime: return chooseRuntime();
-    case ChooseAction::icon: return chooseIcon();
-    case ChooseAction::output: return chooseOutput();
+    case ChooseAction::project:
+        return chooseProject();
+    case ChooseAction::runtime:
+        return chooseRuntime();
+    case ChooseAction::icon:
+        return chooseIcon();
+    case ChooseAction::output:
+        return chooseOutput();
     }
 }
 
@@ -159,7 +183,9 @@ void AppDelegate::fillPath(const std::string& key, const std::filesystem::path& 
     save();
 }
 
-void AppDelegate::setText(const std::string& key, const std::string& text) { fields.at(key)->setText(qt(text)); }
+void AppDelegate::setText(const std::string& key, const std::string& text) {
+    fields.at(key)->setText(qt(text));
+}
 
 CheckStates AppDelegate::checkStates() const {
     CheckStates states;

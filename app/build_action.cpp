@@ -40,7 +40,8 @@ void AppDelegate::setBusy(bool busy) {
 void AppDelegate::buildInBackground(const BuildOptions& options, QPointer<AppDelegate> delegate,
                                     std::function<void(const std::filesystem::path&)> reveal) {
     Kilnsmith engine;
-    engine.report = [delegate, total = buildStageCount(options), done = 0](const std::string& message) mutable {
+    engine.report = [delegate, total = buildStageCount(options),
+                     done = 0](const std::string& message) mutable {
         postToMainThread([delegate, message, done = done++, total] {
             if (delegate) delegate->buildProgressed(message, done, total);
         });

@@ -17,7 +17,8 @@ std::vector<ControlRow> controlTable(const std::string& downloadsFolder) {
         SectionLabel{"Window settings"},
         CheckRow{"auto", "Auto size tightly to HTML", true},
         SizeLine{{"width", "Width", "900", std::nullopt}, {"height", "Height", "700", std::nullopt}},
-        CheckLine{{{"resizable", "Resizable", true}, {"center", "Center", true}, {"top", "Always on top", false}}},
+        CheckLine{
+            {{"resizable", "Resizable", true}, {"center", "Center", true}, {"top", "Always on top", false}}},
         CheckRow{"hide", "Hide outer scrollbars (internal lists still scroll)", true},
         CheckLine{{{"frameless", "Frameless", false}, {"close", "Frameless + Close Button", false}}},
         CheckLine{{{"zip", "Also create ZIP", false}, {"dmg", "Also create DMG", false}}},

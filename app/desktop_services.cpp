@@ -14,7 +14,9 @@
 namespace bundlekiln::app {
 namespace {
 
-QUrl fileUrl(const std::filesystem::path& path) { return QUrl::fromLocalFile(QString::fromStdString(path.string())); }
+QUrl fileUrl(const std::filesystem::path& path) {
+    return QUrl::fromLocalFile(QString::fromStdString(path.string()));
+}
 
 #ifdef __APPLE__
 void revealItem(const std::filesystem::path& item) {
@@ -28,8 +30,9 @@ void revealItem(const std::filesystem::path& item) {
 void revealItem(const std::filesystem::path& item) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return;
-    QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-                                                       "org.freedesktop.FileManager1", "ShowItems");
+    QDBusMessage call =
+        QDBusMessage::createMethodCall("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+                                       "org.freedesktop.FileManager1", "ShowItems");
     call << QStringList{fileUrl(item).toString()} << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), QCoreApplication::instance());
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, &QObject::deleteLater);

@@ -42,7 +42,8 @@ int runApplication(int& argc, char** argv) {
 
 int runDesktop(int& argc, char** argv) {
     if (!displayAvailable()) {
-        std::cerr << "No display is available for the desktop window; run with --build for a headless build.\n";
+        std::cerr
+            << "No display is available for the desktop window; run with --build for a headless build.\n";
         return 1;
     }
     // A write beyond the file-size limit must fail with EFBIG, in the window and in the tools its builds

@@ -49,8 +49,10 @@ void AppDelegate::architectureChanged() {
 void AppDelegate::downloadEnded(RuntimeDownload::Ending ending, const std::string& failure,
                                 const std::filesystem::path& cacheFile) {
     switch (ending) {
-    case RuntimeDownload::Ending::cached: return downloadSucceeded(cacheFile);
-    case RuntimeDownload::Ending::failed: return endBusyWith(failure);
+    case RuntimeDownload::Ending::cached:
+        return downloadSucceeded(cacheFile);
+    case RuntimeDownload::Ending::failed:
+        return endBusyWith(failure);
     case RuntimeDownload::Ending::cancelled:
         setBusy(false);
         return setStatus("Download cancelled.");

@@ -48,7 +48,8 @@ void DropView::paintEvent(QPaintEvent* event) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(borderColour_, borderWidth));
     const qreal inset = borderWidth / 2;
-    painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), cornerRadius, cornerRadius);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), cornerRadius,
+                            cornerRadius);
 }
 
 } // namespace bundlekiln::app

@@ -4,7 +4,9 @@
 
 namespace bundlekiln::app {
 
-std::string settingsKey(const std::string& controlKey) { return "final." + controlKey; }
+std::string settingsKey(const std::string& controlKey) {
+    return "final." + controlKey;
+}
 
 std::string restoredText(const SettingsStore& store, const std::string& key, const std::string& initial) {
     return store.string(settingsKey(key)).value_or(initial);

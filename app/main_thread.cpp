@@ -13,6 +13,8 @@ void postToMainThread(std::function<void()> work) {
         QMetaObject::invokeMethod(application, std::move(work), Qt::QueuedConnection);
 }
 
-void runInBackground(std::function<void()> work) { QThreadPool::globalInstance()->start(std::move(work)); }
+void runInBackground(std::function<void()> work) {
+    QThreadPool::globalInstance()->start(std::move(work));
+}
 
 } // namespace bundlekiln::app

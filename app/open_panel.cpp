@@ -14,7 +14,9 @@ QString nameFilter(const std::vector<std::string>& types) {
     return "Files (" + patterns.join(' ') + ")";
 }
 
-QString qt(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+QString qt(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
 
 } // namespace
 

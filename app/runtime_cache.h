@@ -27,7 +27,8 @@ inline constexpr const char* downloadFailedMessage =
     "The runtime download failed. Try again or choose an existing ZIP.";
 
 /// The failure of a download that received nothing for its stall limit.
-inline constexpr const char* stalledDownloadMessage = "The download stalled. Try again or choose an existing ZIP.";
+inline constexpr const char* stalledDownloadMessage =
+    "The download stalled. Try again or choose an existing ZIP.";
 
 /// The first line of the failure of a download that is no intact ZIP archive;
 /// the archive test's own report follows.

@@ -23,7 +23,9 @@ struct Outcome {
     std::string failure;
 };
 
-bool isSuccess(int status) { return static_cast<unsigned>(status - 200) <= 99; }
+bool isSuccess(int status) {
+    return static_cast<unsigned>(status - 200) <= 99;
+}
 
 // A server that answered with a status outside the 200s failed the download,
 // whatever error the transfer reports on top; a transfer error with no answer,
@@ -48,7 +50,8 @@ void testArchive(const fs::path& downloaded) {
 }
 
 // Runs off the main thread: the archive test and the move can take a while.
-Outcome installArchive(const fs::path& downloaded, const fs::path& cacheFile, const std::atomic<bool>& cancelled) {
+Outcome installArchive(const fs::path& downloaded, const fs::path& cacheFile,
+                       const std::atomic<bool>& cancelled) {
     try {
         testArchive(downloaded);
         if (cancelled) return {Ending::cancelled, {}};
@@ -65,8 +68,11 @@ Outcome installArchive(const fs::path& downloaded, const fs::path& cacheFile, co
 } // namespace
 
 RuntimeDownload::RuntimeDownload(QNetworkAccessManager& network, const QUrl& address, fs::path cacheFile,
-                                 std::chrono::milliseconds stallLimit, Progressed progressed, Finished finished)
-    : QObject(&network), cacheFile_(std::move(cacheFile)), progressed_(std::move(progressed)),
+                                 std::chrono::milliseconds stallLimit, Progressed progressed,
+                                 Finished finished)
+    : QObject(&network),
+      cacheFile_(std::move(cacheFile)),
+      progressed_(std::move(progressed)),
       finished_(std::move(finished)) {
     start(network, address, stallLimit);
 }
@@ -79,7 +85,8 @@ void RuntimeDownload::cancel() {
 // The body goes beside the cache folder rather than inside it, so that the
 // cache only ever holds complete archives; on the same file system, so that
 // the move is a rename.
-void RuntimeDownload::start(QNetworkAccessManager& network, const QUrl& address, std::chrono::milliseconds stallLimit) {
+void RuntimeDownload::start(QNetworkAccessManager& network, const QUrl& address,
+                            std::chrono::milliseconds stallLimit) {
     const fs::path beside = cacheFile_.parent_path().parent_path();
     std::error_code ignored;
     fs::create_directories(beside, ignored);
@@ -121,7 +128,8 @@ void RuntimeDownload::complete() {
     if (reply_->isOpen() && body_.write(reply_->readAll()) < 0 && writeError_.isEmpty())
         writeError_ = body_.errorString();
     body_.close();
-    std::optional<std::string> failure = !writeError_.isEmpty() ? writeError_.toStdString() : responseFailure(*reply_);
+    std::optional<std::string> failure =
+        !writeError_.isEmpty() ? writeError_.toStdString() : responseFailure(*reply_);
     if (stalled_) failure = stalledDownloadMessage;
     if (!*cancelled_ && !failure) return installInBackground();
     // Removed now, not when the object goes, so that nothing is left when the window hears of the end.
@@ -132,8 +140,9 @@ void RuntimeDownload::complete() {
 void RuntimeDownload::installInBackground() {
     // From here on the background work owns the file.
     body_.setAutoRemove(false);
-    runInBackground([self = QPointer<RuntimeDownload>(this), downloaded = fs::path(body_.fileName().toStdString()),
-                     cacheFile = cacheFile_, cancelled = cancelled_] {
+    runInBackground([self = QPointer<RuntimeDownload>(this),
+                     downloaded = fs::path(body_.fileName().toStdString()), cacheFile = cacheFile_,
+                     cancelled = cancelled_] {
         const Outcome outcome = installArchive(downloaded, cacheFile, *cancelled);
         std::error_code ignored;
         if (outcome.ending != Ending::cached) fs::remove(downloaded, ignored);

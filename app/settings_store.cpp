@@ -23,7 +23,8 @@ fs::path homeFolder() {
 }
 
 fs::path configurationFolder() {
-    if (const char* configured = std::getenv("XDG_CONFIG_HOME"); configured && fs::path(configured).is_absolute())
+    if (const char* configured = std::getenv("XDG_CONFIG_HOME");
+        configured && fs::path(configured).is_absolute())
         return configured;
     return homeFolder() / ".config";
 }
@@ -57,14 +58,18 @@ plist_t newNode(const SettingsStore::Value& value) {
 
 } // namespace
 
-void SettingsStore::PlistDeleter::operator()(void* node) const { plist_free(node); }
+void SettingsStore::PlistDeleter::operator()(void* node) const {
+    plist_free(node);
+}
 
 SettingsStore::SettingsStore(fs::path file) : file_(std::move(file)), values_(loadDictionary(file_)) {}
 SettingsStore::SettingsStore(SettingsStore&&) noexcept = default;
 SettingsStore& SettingsStore::operator=(SettingsStore&&) noexcept = default;
 SettingsStore::~SettingsStore() = default;
 
-SettingsStore SettingsStore::forSuite(const std::string& suite) { return SettingsStore(suiteFile(suite)); }
+SettingsStore SettingsStore::forSuite(const std::string& suite) {
+    return SettingsStore(suiteFile(suite));
+}
 
 fs::path SettingsStore::suiteFile(const std::string& suite) {
     return configurationFolder() / "bundlekiln" / (suite + ".plist");
@@ -97,11 +102,17 @@ std::optional<std::int64_t> SettingsStore::integer(const std::string& key) const
     return static_cast<std::int64_t>(value);
 }
 
-void SettingsStore::setString(const std::string& key, const std::string& value) { setValues({{key, value}}); }
+void SettingsStore::setString(const std::string& key, const std::string& value) {
+    setValues({{key, value}});
+}
 
-void SettingsStore::setBoolean(const std::string& key, bool value) { setValues({{key, value}}); }
+void SettingsStore::setBoolean(const std::string& key, bool value) {
+    setValues({{key, value}});
+}
 
-void SettingsStore::setInteger(const std::string& key, std::int64_t value) { setValues({{key, value}}); }
+void SettingsStore::setInteger(const std::string& key, std::int64_t value) {
+    setValues({{key, value}});
+}
 
 void SettingsStore::setValues(const std::map<std::string, Value>& values) {
     for (const auto& [key, value] : values) plist_dict_set_item(values_.get(), key.c_str(), newNode(value));

@@ -36,7 +36,10 @@ StatusSummary summarize(const std::string& message) {
 }
 
 StatusLine::StatusLine(const QString& initial)
-    : mark_(new QLabel), label_(new QLabel), toggle_(new QPushButton("Show Details")), details_(new QPlainTextEdit) {
+    : mark_(new QLabel),
+      label_(new QLabel),
+      toggle_(new QPushButton("Show Details")),
+      details_(new QPlainTextEdit) {
     mark_->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(fontMetrics().height()));
     // A tool's output is shown as it is, never read as markup.
     label_->setTextFormat(Qt::PlainText);
@@ -47,7 +50,8 @@ StatusLine::StatusLine(const QString& initial)
     // Long paths wrap too, so that the pane only ever scrolls down.
     details_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     details_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    details_->setFixedHeight(details_->fontMetrics().lineSpacing() * detailLines + 2 * details_->frameWidth() + 8);
+    details_->setFixedHeight(details_->fontMetrics().lineSpacing() * detailLines +
+                             2 * details_->frameWidth() + 8);
     details_->hide();
 
     auto* line = new QHBoxLayout;
@@ -62,11 +66,17 @@ StatusLine::StatusLine(const QString& initial)
     showMessage(initial.toStdString());
 }
 
-QString StatusLine::details() const { return details_->toPlainText(); }
+QString StatusLine::details() const {
+    return details_->toPlainText();
+}
 
-void StatusLine::showMessage(const std::string& message) { display(message, false); }
+void StatusLine::showMessage(const std::string& message) {
+    display(message, false);
+}
 
-void StatusLine::showError(const std::string& message) { display(message, true); }
+void StatusLine::showError(const std::string& message) {
+    display(message, true);
+}
 
 void StatusLine::display(const std::string& message, bool error) {
     const StatusSummary summary = summarize(message);

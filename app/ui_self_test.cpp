@@ -69,12 +69,13 @@ void renderLayout(QWidget& form, QWidget& footer, const std::filesystem::path& i
     const QPixmap picture = formPicture(form, footer);
     QByteArray png;
     QBuffer buffer(&png);
-    if (picture.isNull() || !buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG") || png.isEmpty()) return;
+    if (picture.isNull() || !buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG") ||
+        png.isEmpty())
+        return;
     // A failed write leaves no image rather than a truncated one; it does not fail the test.
     try {
         writeFileAtomically(image, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
 }
 
 std::string decimal(qreal value) {
@@ -91,14 +92,14 @@ bool selfTestRequested(const std::vector<std::string>& arguments) {
 
 std::filesystem::path stageMarkerFile() {
     std::error_code ignored;
-    return std::filesystem::is_directory("/private/tmp", ignored) ? "/private/tmp/nw-ui-stage" : "/tmp/nw-ui-stage";
+    return std::filesystem::is_directory("/private/tmp", ignored) ? "/private/tmp/nw-ui-stage"
+                                                                  : "/tmp/nw-ui-stage";
 }
 
 void markStage(const std::string& stage) {
     try {
         writeFileAtomically(stageMarkerFile(), stage);
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
 }
 
 std::string boundsText(const QRectF& bounds) {
@@ -106,7 +107,8 @@ std::string boundsText(const QRectF& bounds) {
            decimal(bounds.height()) + ")";
 }
 
-void runSelfTest(AppDelegate& delegate, QWidget& formStack, QWidget& footer, const std::filesystem::path& image) {
+void runSelfTest(AppDelegate& delegate, QWidget& formStack, QWidget& footer,
+                 const std::filesystem::path& image) {
     checkFramelessExclusivity(delegate);
     checkSettingsPersistence(delegate);
     for (QWidget* part : {&formStack, &footer})

@@ -34,6 +34,7 @@ std::string boundsText(const QRectF& bounds);
 /// success line with the bounds of that picture and asks the application to
 /// quit by its normal path. A failed check ends the process at once with
 /// status 1, a line on standard error and no quit path.
-void runSelfTest(AppDelegate& delegate, QWidget& formStack, QWidget& footer, const std::filesystem::path& image);
+void runSelfTest(AppDelegate& delegate, QWidget& formStack, QWidget& footer,
+                 const std::filesystem::path& image);
 
 } // namespace bundlekiln::app

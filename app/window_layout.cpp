@@ -26,7 +26,9 @@ namespace {
 
 constexpr int labelWidth = 120;
 
-QString qt(const std::string& text) { return QString::fromStdString(text); }
+QString qt(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 QHBoxLayout* horizontalStack(int spacing, QWidget* owner = nullptr) {
     auto* stack = new QHBoxLayout(owner);
@@ -106,7 +108,8 @@ QWidget* AppDelegate::buildForm() {
     form->setContentsMargins(24, 20, 24, 20);
 
     form->addWidget(boldLabel("Bundlekiln \u00b7 ZEVEV v4.6", 25));
-    form->addWidget(secondaryText("HTML and NW.js projects \u2192 Mac apps. Your source files stay unchanged."));
+    form->addWidget(
+        secondaryText("HTML and NW.js projects \u2192 Mac apps. Your source files stay unchanged."));
 
     auto* drop = new DropView;
     drop->setFixedHeight(64);
@@ -117,11 +120,13 @@ QWidget* AppDelegate::buildForm() {
     };
     form->addWidget(drop);
 
-    for (const ControlRow& control : controlTable(services_.downloadsFolder.string())) addControl(form, control);
+    for (const ControlRow& control : controlTable(services_.downloadsFolder.string()))
+        addControl(form, control);
 
-    form->addWidget(secondaryText("Optional: use a Developer ID Application certificate and an existing notarytool "
-                                  "Keychain profile. Passwords are never requested or saved. Without Developer ID, "
-                                  "apps receive a local ad-hoc signature."));
+    form->addWidget(
+        secondaryText("Optional: use a Developer ID Application certificate and an existing notarytool "
+                      "Keychain profile. Passwords are never requested or saved. Without Developer ID, "
+                      "apps receive a local ad-hoc signature."));
     // Keeps the rows at the top when the window is taller than the form.
     form->addStretch(1);
     return formStack;
@@ -187,7 +192,8 @@ void AppDelegate::field(QBoxLayout* stack, const FieldRow& spec) {
     layout->addWidget(input);
     if (spec.button) {
         auto* button = new QPushButton(qt(spec.button->title));
-        connect(button, &QPushButton::clicked, this, [this, action = spec.button->action] { choose(action); });
+        connect(button, &QPushButton::clicked, this,
+                [this, action = spec.button->action] { choose(action); });
         layout->addWidget(button);
     }
     row(stack, spec.label, inner);

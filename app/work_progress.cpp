@@ -25,8 +25,8 @@ int transferPercent(std::int64_t received, std::int64_t total) {
 
 std::string transferText(std::int64_t received, std::int64_t total) {
     if (total <= 0) return megabytes(received);
-    return megabytes(received) + " of " + megabytes(total) + " (" + std::to_string(transferPercent(received, total)) +
-           "%)";
+    return megabytes(received) + " of " + megabytes(total) + " (" +
+           std::to_string(transferPercent(received, total)) + "%)";
 }
 
 } // namespace bundlekiln::app

@@ -34,7 +34,8 @@ std::size_t makeBundle(const fs::path& app) {
     }
     for (int library = 0; library < 280; ++library, ++files)
         writeFile(app / "Contents/Frameworks/X.framework/Versions/A/Libraries" /
-                      ("lib" + std::to_string(library) + ".dylib"), machO);
+                      ("lib" + std::to_string(library) + ".dylib"),
+                  machO);
     for (int locale = 0; files < 10000; ++locale) {
         const fs::path folder = app / "Contents/Resources" / ("l" + std::to_string(locale) + ".lproj");
         for (int strings = 0; strings < 100 && files < 10000; ++strings, ++files)
@@ -55,11 +56,12 @@ int main() {
     for (int run = 0; run < 9; ++run) {
         const auto start = std::chrono::steady_clock::now();
         items = bundlekiln::signingList(folder / "Bench.app").size();
-        milliseconds.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        milliseconds.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
     std::sort(milliseconds.begin(), milliseconds.end());
-    std::printf("signing list: %zu files, %zu items, median %.1f ms, fastest %.1f ms (9 runs, warm cache)\n", files,
-                items, milliseconds[4], milliseconds[0]);
+    std::printf("signing list: %zu files, %zu items, median %.1f ms, fastest %.1f ms (9 runs, warm cache)\n",
+                files, items, milliseconds[4], milliseconds[0]);
     fs::remove_all(folder);
     return 0;
 }

@@ -18,8 +18,10 @@ int main(int, char** argv) {
     const char* clockRoot = std::getenv("BENCH_CLOCK_ROOT");
     const char* realRoot = std::getenv("BENCH_REAL_TOOL_ROOT");
     const char* logPath = std::getenv("BENCH_TOOL_LOG");
-    if (!clockRoot || !realRoot || !logPath || std::strncmp(argv[0], clockRoot, std::strlen(clockRoot)) != 0) {
-        std::fprintf(stderr, "tool_clock: BENCH_CLOCK_ROOT, BENCH_REAL_TOOL_ROOT and BENCH_TOOL_LOG must be set\n");
+    if (!clockRoot || !realRoot || !logPath ||
+        std::strncmp(argv[0], clockRoot, std::strlen(clockRoot)) != 0) {
+        std::fprintf(stderr,
+                     "tool_clock: BENCH_CLOCK_ROOT, BENCH_REAL_TOOL_ROOT and BENCH_TOOL_LOG must be set\n");
         return 127;
     }
     const std::string tool = argv[0] + std::strlen(clockRoot);
@@ -30,8 +32,7 @@ int main(int, char** argv) {
     if (posix_spawn(&child, real.c_str(), nullptr, nullptr, argv, environ) != 0) return 127;
     int status = 0;
     struct rusage usage {};
-    while (wait4(child, &status, 0, &usage) < 0) {
-    }
+    while (wait4(child, &status, 0, &usage) < 0) {}
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (FILE* log = std::fopen(logPath, "a")) {
         const double processor = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +

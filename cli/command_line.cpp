@@ -16,7 +16,9 @@ std::optional<std::string> optionValue(const Arguments& arguments, const std::st
     return *std::next(found);
 }
 
-std::int64_t strictInteger(const std::string& text) { return wholeNumber(text).value_or(0); }
+std::int64_t strictInteger(const std::string& text) {
+    return wholeNumber(text).value_or(0);
+}
 
 std::filesystem::path absolutePath(const std::string& text) {
     std::string path = std::filesystem::absolute(text.empty() ? "." : text).lexically_normal().string();

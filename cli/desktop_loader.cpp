@@ -25,7 +25,8 @@ int runDesktopWindow(int& argc, char** argv) {
     const auto path = modulePath();
     // Kept loaded until the process ends: the window's objects live until then.
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    const auto entry = module ? reinterpret_cast<DesktopEntry>(dlsym(module, "bundlekiln_run_desktop")) : nullptr;
+    const auto entry =
+        module ? reinterpret_cast<DesktopEntry>(dlsym(module, "bundlekiln_run_desktop")) : nullptr;
     if (!entry) {
         std::cerr << "The desktop window could not be loaded: " << dlerror() << "\n";
         return 1;

@@ -9,7 +9,9 @@
 namespace bundlekiln::cli {
 namespace {
 
-void onStopSignal(int signal) { requestInterruption(signal); }
+void onStopSignal(int signal) {
+    requestInterruption(signal);
+}
 
 void catchStopSignals() {
     struct sigaction action {};

@@ -7,9 +7,11 @@
 
 namespace bundlekiln {
 
-void Kilnsmith::checkArchitecture(const std::filesystem::path& runtimeApp, const std::string& architecture) const {
+void Kilnsmith::checkArchitecture(const std::filesystem::path& runtimeApp,
+                                  const std::string& architecture) const {
     const std::string expected = architecture == "x64" ? "x86_64" : "arm64";
-    std::istringstream listed(run("/usr/bin/lipo", {"-archs", (runtimeApp / "Contents/MacOS/nwjs").string()}));
+    std::istringstream listed(
+        run("/usr/bin/lipo", {"-archs", (runtimeApp / "Contents/MacOS/nwjs").string()}));
     for (std::string name; listed >> name;) {
         if (name == expected) return;
     }

@@ -36,7 +36,8 @@ void writeFileAtomically(const Folder& folder, const std::string& name, std::str
     // Short and independent of `name`, so that a name near the length limit still fits.
     const std::string temporaryName = ".pending-" + randomUUID();
     const fs::path temporary = folder.path() / temporaryName;
-    UniqueFd descriptor = openBeneath(folder.fd(), temporaryName, O_WRONLY | O_CREAT | O_EXCL, temporary, 0600);
+    UniqueFd descriptor =
+        openBeneath(folder.fd(), temporaryName, O_WRONLY | O_CREAT | O_EXCL, temporary, 0600);
     try {
         fillTemporary(std::move(descriptor), contents, temporary);
         if (renameat(folder.fd(), temporaryName.c_str(), folder.fd(), name.c_str()) != 0)

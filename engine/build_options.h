@@ -16,9 +16,13 @@ public:
     BuildOptions(std::filesystem::path project, std::filesystem::path runtime,
                  std::filesystem::path outputDirectory, std::string name, std::string version,
                  std::string bundleID, std::optional<std::filesystem::path> icon, bool dmg)
-        : project_(std::move(project)), runtime_(std::move(runtime)),
-          outputDirectory_(std::move(outputDirectory)), name_(std::move(name)),
-          version_(std::move(version)), bundleID_(std::move(bundleID)), icon_(std::move(icon)),
+        : project_(std::move(project)),
+          runtime_(std::move(runtime)),
+          outputDirectory_(std::move(outputDirectory)),
+          name_(std::move(name)),
+          version_(std::move(version)),
+          bundleID_(std::move(bundleID)),
+          icon_(std::move(icon)),
           dmg_(dmg) {}
 
     const std::filesystem::path& project() const { return project_; }

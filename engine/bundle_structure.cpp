@@ -41,8 +41,10 @@ void checkBundleStructure(const Folder& app) {
             throwFileError("Could not read", app.path() / place.path, errno);
         }
         if (S_ISLNK(status.st_mode)) throw BuilderError(refusal(place, "a symbolic link"));
-        if (place.folder && !S_ISDIR(status.st_mode)) throw BuilderError(refusal(place, "something other than a folder"));
-        if (!place.folder && !S_ISREG(status.st_mode)) throw BuilderError(refusal(place, "something other than a file"));
+        if (place.folder && !S_ISDIR(status.st_mode))
+            throw BuilderError(refusal(place, "something other than a folder"));
+        if (!place.folder && !S_ISREG(status.st_mode))
+            throw BuilderError(refusal(place, "something other than a file"));
     }
 }
 

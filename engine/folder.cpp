@@ -23,7 +23,9 @@ namespace {
 
 constexpr int folderFlags = O_RDONLY | O_DIRECTORY;
 
-bool isDotOrDotDot(const char* name) { return name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2])); }
+bool isDotOrDotDot(const char* name) {
+    return name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2]));
+}
 
 struct RemovalLevel {
     std::string name;
@@ -45,14 +47,17 @@ std::vector<std::string> removeFilesIn(int fd, std::error_code& error) {
     for (const auto& name : names) {
         struct stat status {};
         if (fstatat(fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (S_ISDIR(status.st_mode)) folders.push_back(name);
-        else if (unlinkat(fd, name.c_str(), 0) != 0 && !error) error.assign(errno, std::generic_category());
+        if (S_ISDIR(status.st_mode))
+            folders.push_back(name);
+        else if (unlinkat(fd, name.c_str(), 0) != 0 && !error)
+            error.assign(errno, std::generic_category());
     }
     return folders;
 }
 
 /// Enters `name` inside `parent`, never through a link; nullopt when it cannot.
-std::optional<RemovalLevel> enter(int parent, const std::string& name, UniqueFd& current, std::error_code& error) {
+std::optional<RemovalLevel> enter(int parent, const std::string& name, UniqueFd& current,
+                                  std::error_code& error) {
     UniqueFd fd(openat(parent, name.c_str(), folderFlags | O_NOFOLLOW | O_CLOEXEC));
     struct stat status {};
     if (!fd.valid() || fstat(fd.get(), &status) != 0) {
@@ -71,8 +76,9 @@ bool climb(std::vector<RemovalLevel>& levels, UniqueFd& current, int top, std::e
     levels.pop_back();
     UniqueFd parent(levels.empty() ? dup(top) : openat(current.get(), "..", folderFlags | O_CLOEXEC));
     struct stat status {};
-    const bool expected = parent.valid() && fstat(parent.get(), &status) == 0 &&
-                          (levels.empty() || (status.st_dev == levels.back().device && status.st_ino == levels.back().inode));
+    const bool expected =
+        parent.valid() && fstat(parent.get(), &status) == 0 &&
+        (levels.empty() || (status.st_dev == levels.back().device && status.st_ino == levels.back().inode));
     if (!expected) {
         error = std::make_error_code(std::errc::operation_canceled);
         return false;
@@ -133,7 +139,8 @@ std::optional<struct stat> Folder::status(const fs::path& relative) const {
     try {
         const Folder parent = folder(relative.parent_path());
         struct stat status {};
-        if (fstatat(parent.fd(), relative.filename().c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) return status;
+        if (fstatat(parent.fd(), relative.filename().c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
+            return status;
         if (errno == ENOENT) return std::nullopt;
         throwFileError("Could not read", path_ / relative, errno);
     } catch (const fs::filesystem_error& error) {
@@ -148,7 +155,8 @@ std::optional<struct stat> Folder::status(const fs::path& relative) const {
 std::error_code Folder::removeTree(const std::string& name) const {
     std::error_code error;
     struct stat status {};
-    if (fstatat(fd_.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return {errno, std::generic_category()};
+    if (fstatat(fd_.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return {errno, std::generic_category()};
     if (!S_ISDIR(status.st_mode)) {
         if (unlinkat(fd_.get(), name.c_str(), 0) != 0) error.assign(errno, std::generic_category());
         return error;
@@ -165,8 +173,10 @@ std::error_code Folder::removeTree(const std::string& name) const {
         const std::string next = std::move(pending.back());
         pending.pop_back();
         UniqueFd parent = std::move(current);
-        if (auto level = enter(parent.get(), next, current, error)) levels.push_back(std::move(*level));
-        else current = std::move(parent);
+        if (auto level = enter(parent.get(), next, current, error))
+            levels.push_back(std::move(*level));
+        else
+            current = std::move(parent);
     }
     return error;
 }

@@ -46,9 +46,11 @@ void compileIconSet(const fs::path& png, const Folder& resources, const Folder& 
     const Folder folder = staging.makeFolder("AppIcon.iconset");
     for (const auto& entry : iconSet) {
         const std::string pixels = std::to_string(entry.pixels);
-        run("/usr/bin/sips", {"-z", pixels, pixels, png.string(), "--out", (folder.path() / entry.fileName).string()});
+        run("/usr/bin/sips",
+            {"-z", pixels, pixels, png.string(), "--out", (folder.path() / entry.fileName).string()});
     }
-    run("/usr/bin/iconutil", {"-c", "icns", folder.path().string(), "-o", (resources.path() / "app.icns").string()});
+    run("/usr/bin/iconutil",
+        {"-c", "icns", folder.path().string(), "-o", (resources.path() / "app.icns").string()});
 }
 
 /// Copies the file `from` (a descriptor) as `name` into `folder`.
@@ -88,7 +90,9 @@ void Kilnsmith::installIcon(const fs::path& icon, const Folder& resources, const
     } else {
         compileIconSet(staged, resources, staging);
     }
-    editInfoPlist(app, [](plist_t info) { plist_dict_set_item(info, "CFBundleIconFile", plist_new_string("app.icns")); });
+    editInfoPlist(app, [](plist_t info) {
+        plist_dict_set_item(info, "CFBundleIconFile", plist_new_string("app.icns"));
+    });
 }
 
 } // namespace bundlekiln

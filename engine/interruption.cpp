@@ -19,7 +19,9 @@ void requestInterruption(int signal) noexcept {
     if (const pid_t child = runningChild.load(); child > 0) kill(-child, signal);
 }
 
-bool interruptionRequested() noexcept { return requestedSignal.load() != 0; }
+bool interruptionRequested() noexcept {
+    return requestedSignal.load() != 0;
+}
 
 void throwIfInterrupted() {
     if (const int signal = requestedSignal.load(); signal != 0) throw BuildInterrupted(signal);

@@ -77,7 +77,8 @@ std::optional<Fault> faultIn(const std::string& text) {
 
 Json parseJSON(const std::string& text, const std::string& noun, int maximumDepth) {
     const auto limitDepth = [&](int depth, Json::parse_event_t event, const Json&) {
-        const bool opens = event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start;
+        const bool opens =
+            event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start;
         if (opens && depth >= maximumDepth)
             throw BuilderError(noun + " nests arrays and objects more than " + std::to_string(maximumDepth) +
                                " levels deep.");
@@ -89,8 +90,8 @@ Json parseJSON(const std::string& text, const std::string& noun, int maximumDept
         // A second, event-only pass finds where the text went wrong.
         const auto fault = faultIn(text);
         if (!fault) throw;
-        throw BuilderError(noun + " is not valid JSON: " + reasonFor(*fault, text) + " at " + placeOf(*fault, text) +
-                           ".");
+        throw BuilderError(noun + " is not valid JSON: " + reasonFor(*fault, text) + " at " +
+                           placeOf(*fault, text) + ".");
     }
 }
 

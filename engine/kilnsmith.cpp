@@ -63,13 +63,16 @@ void Kilnsmith::addProjectFiles(const fs::path& source, const Folder& app, const
     run("/bin/chmod", {"-R", "u+rwX", path});
 }
 
-void Kilnsmith::moveOutputs(const BuildOptions& options, const fs::path& stagedApp, const Folder& staging) const {
+void Kilnsmith::moveOutputs(const BuildOptions& options, const fs::path& stagedApp,
+                            const Folder& staging) const {
     const fs::path& output = options.outputDirectory();
-    if (!moveWithoutReplacing(stagedApp, output / stagedApp.filename())) throw BuilderError(outputExistsMessage);
+    if (!moveWithoutReplacing(stagedApp, output / stagedApp.filename()))
+        throw BuilderError(outputExistsMessage);
     for (const char* extension : {".zip", ".dmg"}) {
         const std::string package = options.name() + extension;
         if (!staging.status(package)) continue;
-        if (!moveWithoutReplacing(staging.path() / package, output / package)) throw BuilderError(outputExistsMessage);
+        if (!moveWithoutReplacing(staging.path() / package, output / package))
+            throw BuilderError(outputExistsMessage);
     }
 }
 

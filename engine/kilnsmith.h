@@ -63,7 +63,8 @@ private:
     void installIcon(const std::filesystem::path& icon, const Folder& resources, const Folder& staging,
                      const Folder& app) const;
     void repairPermissions(const Folder& app) const;
-    void signAndVerify(const std::filesystem::path& app, const BuildOptions& options, const Folder& staging) const;
+    void signAndVerify(const std::filesystem::path& app, const BuildOptions& options,
+                       const Folder& staging) const;
     void sign(const std::filesystem::path& app, const BuildOptions& options, const Folder& staging) const;
     void notarize(const std::filesystem::path& app, const std::string& profile,
                   const std::filesystem::path& staging) const;

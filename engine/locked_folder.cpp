@@ -15,7 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 /// Locks the new folder, waiting out a sweep that may have taken it between
 /// its creation and the lock; false when that sweep removed it.
@@ -24,9 +26,10 @@ bool lockIfStillThere(const Folder& parent, const std::string& name, const Folde
         if (errno != EINTR) throwFileError("Could not lock", folder.path(), errno);
         throwIfInterrupted();
     }
-    struct stat opened {}, named {};
-    return fstat(folder.fd(), &opened) == 0 && fstatat(parent.fd(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-           sameFile(opened, named);
+    struct stat opened {
+    }, named{};
+    return fstat(folder.fd(), &opened) == 0 &&
+           fstatat(parent.fd(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(opened, named);
 }
 
 /// The new folder, opened; none when another build's sweep removed it first.
@@ -41,11 +44,13 @@ std::optional<Folder> openNew(const Folder& parent, const std::string& name) {
 
 // Until it is locked, another build's sweep may take the new folder for a
 // leftover and remove it; then a new name is tried.
-Folder createLocked(const Folder& parent, const std::string& prefix, const std::string& suffix, std::string& name) {
+Folder createLocked(const Folder& parent, const std::string& prefix, const std::string& suffix,
+                    std::string& name) {
     for (;;) {
         name = prefix + randomUUID() + suffix;
         // mkdirat refuses an existing folder, so nobody else's folder is ever taken over.
-        if (mkdirat(parent.fd(), name.c_str(), 0700) != 0) throwFileError("Could not create", parent.path() / name, errno);
+        if (mkdirat(parent.fd(), name.c_str(), 0700) != 0)
+            throwFileError("Could not create", parent.path() / name, errno);
         std::optional<Folder> folder = openNew(parent, name);
         if (folder && lockIfStillThere(parent, name, *folder)) return std::move(*folder);
     }
@@ -56,7 +61,9 @@ Folder createLocked(const Folder& parent, const std::string& prefix, const std::
 LockedFolder::LockedFolder(const Folder& parent, const std::string& prefix, const std::string& suffix)
     : parent_(parent), folder_(createLocked(parent, prefix, suffix, name_)) {}
 
-LockedFolder::~LockedFolder() { parent_.removeTree(name_); }
+LockedFolder::~LockedFolder() {
+    parent_.removeTree(name_);
+}
 
 void sweepLeftovers(const Folder& parent, bool (*isLeftover)(std::string_view)) {
     std::vector<std::string> names;

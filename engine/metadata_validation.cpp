@@ -11,7 +11,9 @@
 namespace bundlekiln {
 namespace {
 
-bool isWindowSize(std::int64_t pixels) { return pixels >= 100 && pixels <= 16000; }
+bool isWindowSize(std::int64_t pixels) {
+    return pixels >= 100 && pixels <= 16000;
+}
 
 /// White space and line breaks as the platform's character set has them:
 /// the Unicode separators, tab to carriage return, and next-line.
@@ -38,7 +40,9 @@ bool isBlank(const std::string& text) {
     return true;
 }
 
-bool isControlCharacter(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+bool isControlCharacter(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+}
 
 // The name becomes the file names NAME.app, NAME.zip and NAME.dmg, which may
 // hold at most 255 bytes each.
@@ -57,7 +61,8 @@ bool isValidName(const std::string& name) {
 /// between `fewest` and `most` labels. A loop rather than std::regex, whose
 /// recursive matcher overflows the stack on a long entry.
 template <typename IsLabelCharacter>
-bool isDottedLabels(std::string_view text, std::size_t fewest, std::size_t most, IsLabelCharacter isLabelCharacter) {
+bool isDottedLabels(std::string_view text, std::size_t fewest, std::size_t most,
+                    IsLabelCharacter isLabelCharacter) {
     std::size_t labels = 0;
     while (true) {
         const auto dot = std::min(text.find('.'), text.size());
@@ -69,14 +74,18 @@ bool isDottedLabels(std::string_view text, std::size_t fewest, std::size_t most,
     }
 }
 
-bool isASCIIDigit(char c) { return c >= '0' && c <= '9'; }
+bool isASCIIDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool isASCIILetterDigitOrHyphen(char c) {
     return isASCIIDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-';
 }
 
 /// "^[0-9]+(\.[0-9]+){0,3}$": one to four dot-separated runs of digits.
-bool isValidVersion(const std::string& version) { return isDottedLabels(version, 1, 4, isASCIIDigit); }
+bool isValidVersion(const std::string& version) {
+    return isDottedLabels(version, 1, 4, isASCIIDigit);
+}
 
 /// "^[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+$": two or more dot-separated labels.
 bool isValidBundleID(const std::string& bundleID) {
@@ -85,7 +94,8 @@ bool isValidBundleID(const std::string& bundleID) {
 
 void checkSigningIdentity(const std::string& identity) {
     const std::string listing = run("/usr/bin/security", {"find-identity", "-v", "-p", "codesigning"});
-    if (listing.find(identity) != std::string::npos && listing.find("Developer ID Application") != std::string::npos)
+    if (listing.find(identity) != std::string::npos &&
+        listing.find("Developer ID Application") != std::string::npos)
         return;
     throw BuilderError("The signing identity was not found in the login Keychain. "
                        "Use your Developer ID Application certificate name or SHA-1 fingerprint.");
@@ -109,8 +119,7 @@ void Kilnsmith::validateMetadata(const BuildOptions& options) const {
     if (!options.signingIdentity.empty()) checkSigningIdentity(options.signingIdentity);
     if (!options.notaryProfile.empty()) checkNotarizationTools();
     if (!isValidName(options.name())) throw BuilderError("Enter a valid app name.");
-    if (!isValidVersion(options.version()))
-        throw BuilderError("Version must look like 1.0 or 1.2.3.");
+    if (!isValidVersion(options.version())) throw BuilderError("Version must look like 1.0 or 1.2.3.");
     if (!isValidBundleID(options.bundleID()))
         throw BuilderError("Bundle ID must look like com.example.myapp.");
 }

@@ -19,12 +19,16 @@ constexpr std::string_view partialMarker = ".partial-";
 Rename renameWithoutReplacing(int fromFolder, const fs::path& from, int toFolder, const fs::path& to) {
     if (renameat2(fromFolder, from.c_str(), toFolder, to.c_str(), RENAME_NOREPLACE) == 0) return Rename::done;
     switch (errno) {
-    case EEXIST: return Rename::exists;
-    case EXDEV: return Rename::otherFileSystem;
+    case EEXIST:
+        return Rename::exists;
+    case EXDEV:
+        return Rename::otherFileSystem;
     case EINVAL:
-    case ENOSYS: return Rename::unsupported;
+    case ENOSYS:
+        return Rename::unsupported;
     default:
-        throw fs::filesystem_error("Could not move", from, to, std::error_code(errno, std::generic_category()));
+        throw fs::filesystem_error("Could not move", from, to,
+                                   std::error_code(errno, std::generic_category()));
     }
 }
 
@@ -32,14 +36,18 @@ Rename renameWithoutReplacing(int fromFolder, const fs::path& from, int toFolder
 // system lacks it, a check before the plain rename, the best it allows.
 bool renameInPlace(int fromFolder, const fs::path& from, int toFolder, const fs::path& to) {
     switch (renameWithoutReplacing(fromFolder, from, toFolder, to)) {
-    case Rename::done: return true;
-    case Rename::exists: return false;
+    case Rename::done:
+        return true;
+    case Rename::exists:
+        return false;
     case Rename::otherFileSystem:
-    case Rename::unsupported: break;
+    case Rename::unsupported:
+        break;
     }
     struct stat status {};
     if (fstatat(toFolder, to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) return false;
-    if (renameat(fromFolder, from.c_str(), toFolder, to.c_str()) != 0) throwFileError("Could not move", from, errno);
+    if (renameat(fromFolder, from.c_str(), toFolder, to.c_str()) != 0)
+        throwFileError("Could not move", from, errno);
     return true;
 }
 
@@ -62,10 +70,14 @@ bool copyIntoPlace(const fs::path& from, const fs::path& to) {
 
 bool moveWithoutReplacing(const fs::path& from, const fs::path& to) {
     switch (renameWithoutReplacing(AT_FDCWD, from, AT_FDCWD, to)) {
-    case Rename::done: return true;
-    case Rename::exists: return false;
-    case Rename::otherFileSystem: return copyIntoPlace(from, to);
-    case Rename::unsupported: return renameInPlace(AT_FDCWD, from, AT_FDCWD, to);
+    case Rename::done:
+        return true;
+    case Rename::exists:
+        return false;
+    case Rename::otherFileSystem:
+        return copyIntoPlace(from, to);
+    case Rename::unsupported:
+        return renameInPlace(AT_FDCWD, from, AT_FDCWD, to);
     }
     return false;
 }

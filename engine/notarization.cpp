@@ -21,8 +21,9 @@ void Kilnsmith::notarize(const fs::path& app, const std::string& profile, const 
     report("Submitting to Apple for notarization. This can take several minutes\u2026");
     const fs::path archive = staging / "notarization.zip";
     run("/usr/bin/ditto", {"-c", "-k", "--sequesterRsrc", "--keepParent", app.string(), archive.string()});
-    const std::string output = run("/usr/bin/xcrun", {"notarytool", "submit", archive.string(), "--keychain-profile",
-                                                      profile, "--wait", "--output-format", "json"});
+    const std::string output =
+        run("/usr/bin/xcrun", {"notarytool", "submit", archive.string(), "--keychain-profile", profile,
+                               "--wait", "--output-format", "json"});
     // An answer that is not JSON fails with a sentence of ours, not the parser's internals.
     if (!isAccepted(parseJSON(output, "The notarization tool's answer", maximumManifestDepth)))
         throw BuilderError("Apple did not accept the submission: " + output);

@@ -57,7 +57,8 @@ public:
 
 private:
     [[noreturn]] void fail(const std::string& reason) const {
-        const auto line = 1 + std::count(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(at_), '\n');
+        const auto line =
+            1 + std::count(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(at_), '\n');
         throw PropertyListError("line " + std::to_string(line) + ": " + reason);
     }
 
@@ -91,12 +92,17 @@ private:
     PropertyList value(std::size_t depth) {
         skipBlanks();
         switch (peek()) {
-        case '{': return dictionary(depth + 1);
-        case '(': return array(depth + 1);
-        case '<': return data();
+        case '{':
+            return dictionary(depth + 1);
+        case '(':
+            return array(depth + 1);
+        case '<':
+            return data();
         case '"':
-        case '\'': return PropertyList(plist_new_string(quoted().c_str()));
-        default: return PropertyList(plist_new_string(bare().c_str()));
+        case '\'':
+            return PropertyList(plist_new_string(quoted().c_str()));
+        default:
+            return PropertyList(plist_new_string(bare().c_str()));
         }
     }
 
@@ -130,9 +136,12 @@ private:
             PropertyList item = value(depth);
             plist_array_append_item(result.root(), item.release());
             skipBlanks();
-            if (peek() == ',') ++at_;
-            else if (atEnd()) fail("unterminated array");
-            else if (peek() != ')') fail("expected \",\" or \")\" in an array");
+            if (peek() == ',')
+                ++at_;
+            else if (atEnd())
+                fail("unterminated array");
+            else if (peek() != ')')
+                fail("expected \",\" or \")\" in an array");
         }
         ++at_;
         return result;
@@ -178,8 +187,10 @@ private:
         while (peek() != quote) {
             if (atEnd()) fail("unterminated string");
             const char c = text_[at_++];
-            if (c == '\\') result += escape();
-            else result += c;
+            if (c == '\\')
+                result += escape();
+            else
+                result += c;
         }
         // libplist keeps strings NUL-terminated and writes them into XML as
         // they are: a NUL would cut the text short, bad UTF-8 would spoil the file.
@@ -193,15 +204,24 @@ private:
         if (atEnd()) fail("unterminated string");
         const char c = text_[at_++];
         switch (c) {
-        case 'n': return "\n";
-        case 't': return "\t";
-        case 'r': return "\r";
-        case 'b': return "\b";
-        case 'f': return "\f";
-        case 'v': return "\v";
-        case 'a': return "\a";
-        case 'U': return unicodeEscape();
-        default: break;
+        case 'n':
+            return "\n";
+        case 't':
+            return "\t";
+        case 'r':
+            return "\r";
+        case 'b':
+            return "\b";
+        case 'f':
+            return "\f";
+        case 'v':
+            return "\v";
+        case 'a':
+            return "\a";
+        case 'U':
+            return unicodeEscape();
+        default:
+            break;
         }
         if (c >= '0' && c <= '7') return octalEscape(c);
         return std::string(1, c);
@@ -209,7 +229,8 @@ private:
 
     std::string octalEscape(char first) {
         unsigned value = static_cast<unsigned>(first - '0');
-        for (int i = 0; i < 2 && peek() >= '0' && peek() <= '7'; ++i) value = value * 8 + static_cast<unsigned>(text_[at_++] - '0');
+        for (int i = 0; i < 2 && peek() >= '0' && peek() <= '7'; ++i)
+            value = value * 8 + static_cast<unsigned>(text_[at_++] - '0');
         std::string out;
         appendUTF8(out, value & 0xFF);
         return out;
@@ -247,6 +268,8 @@ private:
 
 } // namespace
 
-PropertyList parseOpenStepPropertyList(std::string_view text) { return Reader(text).document(); }
+PropertyList parseOpenStepPropertyList(std::string_view text) {
+    return Reader(text).document();
+}
 
 } // namespace bundlekiln

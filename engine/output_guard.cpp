@@ -47,7 +47,8 @@ void refuseOutputInsideSource(const fs::path& source, const fs::path& output) {
     const std::string outputPath = resolvedPath(output);
     const std::string prefix = sourcePath == "/" ? sourcePath : sourcePath + "/";
     if (outputPath == sourcePath || outputPath.starts_with(prefix))
-        throw BuilderError("Choose an output folder outside the source project to avoid copying builds into themselves.");
+        throw BuilderError(
+            "Choose an output folder outside the source project to avoid copying builds into themselves.");
 }
 
 void refuseExistingOutputs(const BuildOptions& options) {

@@ -18,8 +18,8 @@ void Kilnsmith::buildDMG(const fs::path& app, const Folder& staging) const {
     const std::string volumeName = app.stem().string();
     const fs::path image = staging.path() / (volumeName + ".dmg");
     staging.removeTree(image.filename().string());
-    run("/usr/bin/hdiutil", {"create", "-volname", volumeName, "-srcfolder", app.string(), "-ov", "-format", "UDZO",
-                             image.string()});
+    run("/usr/bin/hdiutil", {"create", "-volname", volumeName, "-srcfolder", app.string(), "-ov", "-format",
+                             "UDZO", image.string()});
 }
 
 } // namespace bundlekiln

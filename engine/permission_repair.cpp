@@ -14,7 +14,8 @@ void Kilnsmith::repairPermissions(const Folder& app) const {
         struct stat status {};
         // A link could point anywhere outside the bundle, even at system files
         // when run as root; only the bundle's own entries are changed.
-        if (fstatat(executables.fd(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || S_ISLNK(status.st_mode))
+        if (fstatat(executables.fd(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+            S_ISLNK(status.st_mode))
             continue;
         if (fchmodat(executables.fd(), name.c_str(), 0755, 0) != 0)
             throwFileError("Could not set the mode of", executables.path() / name, errno);

@@ -95,8 +95,8 @@ bool decodeRows(PngReader& reader, std::vector<png_byte>& row) {
 void refuseOversizedSides(const PngReader& reader) {
     if (png_get_image_width(reader.png(), reader.info()) > longestIconSide ||
         png_get_image_height(reader.png(), reader.info()) > longestIconSide)
-        throw BuilderError("The icon is too large: its sides may be at most " + std::to_string(longestIconSide) +
-                           " pixels.");
+        throw BuilderError("The icon is too large: its sides may be at most " +
+                           std::to_string(longestIconSide) + " pixels.");
 }
 
 ReportedSize reportedSize(const PngReader& reader) {

@@ -26,7 +26,9 @@ std::string lowercasedASCII(std::string text) {
     return text;
 }
 
-bool hasFrame(const BuildOptions& options) { return !options.frameless && !options.closeButton; }
+bool hasFrame(const BuildOptions& options) {
+    return !options.frameless && !options.closeButton;
+}
 
 Manifest windowDictionary(const Manifest& manifest, const BuildOptions& options) {
     const auto existing = manifest.find("window");
@@ -40,15 +42,17 @@ Manifest windowDictionary(const Manifest& manifest, const BuildOptions& options)
     window["fullscreen"] = false;
     window["kiosk"] = false;
     for (const char* limit : {"min_width", "max_width", "min_height", "max_height"}) window.erase(limit);
-    if (options.center) window["position"] = "center";
-    else window.erase("position");
+    if (options.center)
+        window["position"] = "center";
+    else
+        window.erase("position");
     return window;
 }
 
 std::string settingsJSON(const BuildOptions& options) {
     const Manifest settings{{"frameless", !hasFrame(options)}, {"auto", options.autoSize},
-                            {"hide", options.hideScrollbars}, {"close", options.closeButton},
-                            {"center", options.center}, {"resizable", options.resizable}};
+                            {"hide", options.hideScrollbars},  {"close", options.closeButton},
+                            {"center", options.center},        {"resizable", options.resizable}};
     return settings.dump();
 }
 
@@ -79,7 +83,8 @@ std::string readScriptBeneath(const Folder& project, const fs::path& relative) {
             throw BuilderError(outsideProjectMessage);
         return readRegularFile(parent.fd(), name, "The existing injection script", project.path() / relative);
     } catch (const fs::filesystem_error& error) {
-        if (error.code() == std::errc::too_many_symbolic_link_levels) throw BuilderError(outsideProjectMessage);
+        if (error.code() == std::errc::too_many_symbolic_link_levels)
+            throw BuilderError(outsideProjectMessage);
         throw;
     }
 }
@@ -104,14 +109,16 @@ std::string previousScriptText(const Manifest& manifest, const Folder& folder) {
 
 } // namespace
 
-void Kilnsmith::configureProject(Manifest& manifest, const Folder& folder, const BuildOptions& options) const {
+void Kilnsmith::configureProject(Manifest& manifest, const Folder& folder,
+                                 const BuildOptions& options) const {
     manifest["name"] = lowercasedASCII(options.bundleID());
     manifest["version"] = options.version();
     manifest["window"] = windowDictionary(manifest, options);
     const std::string settings = settingsJSON(options);
     const std::string scriptName = "bundlekiln-" + randomUUID() + ".js";
-    const std::string script = previousScriptText(manifest, folder) + "(() => { const settings = " + settings +
-                               ";\n" + std::string(fitScript) + "\n})();\n";
+    const std::string script = previousScriptText(manifest, folder) +
+                               "(() => { const settings = " + settings + ";\n" + std::string(fitScript) +
+                               "\n})();\n";
     writeFileAtomically(folder, scriptName, script);
     manifest["inject_js_end"] = scriptName;
     writeFileAtomically(folder, "package.json", manifest.dump(2) + "\n");

@@ -39,8 +39,10 @@ PropertyList parsedByLibplist(std::string_view data, Format format) {
     if (data.size() > std::numeric_limits<std::uint32_t>::max()) throw PropertyListError("it is too large");
     plist_t root = nullptr;
     const auto length = static_cast<std::uint32_t>(data.size());
-    if (format == Format::binary) plist_from_bin(data.data(), length, &root);
-    else plist_from_xml(data.data(), length, &root);
+    if (format == Format::binary)
+        plist_from_bin(data.data(), length, &root);
+    else
+        plist_from_xml(data.data(), length, &root);
     if (!root)
         throw PropertyListError(format == Format::binary ? "it is not a valid binary property list"
                                                          : "it is not a valid XML property list");
@@ -69,8 +71,8 @@ PropertyList readPropertyList(const Folder& folder, const std::string& name) {
     try {
         return parsePropertyList(data);
     } catch (const PropertyListError& error) {
-        throw PropertyListError("The file " + path.string() + " is not a readable property list: " + error.what() +
-                                ".");
+        throw PropertyListError("The file " + path.string() +
+                                " is not a readable property list: " + error.what() + ".");
     }
 }
 

@@ -27,7 +27,9 @@ public:
     PropertyList(const PropertyList&) = delete;
     PropertyList& operator=(const PropertyList&) = delete;
     PropertyList& operator=(PropertyList&&) = delete;
-    ~PropertyList() { if (root_) plist_free(root_); }
+    ~PropertyList() {
+        if (root_) plist_free(root_);
+    }
 
     plist_t root() const { return root_; }
     /// Hands the tree to a new owner (a container it is inserted into).

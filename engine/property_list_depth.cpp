@@ -32,7 +32,9 @@ bool opensContainer(std::string_view text, std::size_t at) {
     return false;
 }
 
-[[noreturn]] void damaged() { throw PropertyListError("its binary data is damaged"); }
+[[noreturn]] void damaged() {
+    throw PropertyListError("its binary data is damaged");
+}
 
 /// The big-endian unsigned integer of `size` bytes at `at`.
 std::uint64_t readInteger(std::string_view data, std::uint64_t at, std::uint64_t size) {
@@ -55,7 +57,8 @@ public:
         top_ = readInteger(data, trailer + 16, 8);
         offsetTable_ = readInteger(data, trailer + 24, 8);
         if (offsetSize_ == 0 || offsetSize_ > 8 || referenceSize_ == 0 || referenceSize_ > 8) damaged();
-        if (offsetTable_ > trailer || count_ > (trailer - offsetTable_) / offsetSize_ || top_ >= count_) damaged();
+        if (offsetTable_ > trailer || count_ > (trailer - offsetTable_) / offsetSize_ || top_ >= count_)
+            damaged();
     }
 
     std::uint64_t count() const { return count_; }
@@ -81,7 +84,8 @@ public:
             at += lengthSize;
         }
         const std::uint64_t references = type == 0xD ? 2 * length : length;
-        if (length > data_.size() || references > (data_.size() - std::min<std::uint64_t>(at, data_.size())) / referenceSize_)
+        if (length > data_.size() ||
+            references > (data_.size() - std::min<std::uint64_t>(at, data_.size())) / referenceSize_)
             damaged();
         Object result{true, {}};
         result.children.reserve(references);
@@ -128,7 +132,11 @@ std::size_t binaryContainerDepth(std::string_view data) {
     std::vector<std::uint64_t> expanded(table.count(), 0);
     // Depth-first with memoised depths: linear in the table even when
     // objects are shared, and a reference back to an open object is a cycle.
-    struct Frame { std::uint64_t index; ObjectTable::Object object; std::size_t next = 0; };
+    struct Frame {
+        std::uint64_t index;
+        ObjectTable::Object object;
+        std::size_t next = 0;
+    };
     std::vector<Frame> stack;
     stack.push_back({table.top(), table.object(table.top())});
     state[table.top()] = State::open;

@@ -5,7 +5,6 @@
 #include "signing_list.h"
 #include "tool_runner.h"
 
-
 namespace bundlekiln {
 
 namespace fs = std::filesystem;
@@ -42,13 +41,14 @@ void Kilnsmith::sign(const fs::path& app, const BuildOptions& options, const Fol
     }
     const fs::path entitlementsFile = writeEntitlements(staging);
     for (const fs::path& item : signingList(app)) {
-        run("/usr/bin/codesign", {"--force", "--sign", options.signingIdentity, "--timestamp", "--options", "runtime",
-                                  "--entitlements", entitlementsFile.string(), item.string()});
+        run("/usr/bin/codesign", {"--force", "--sign", options.signingIdentity, "--timestamp", "--options",
+                                  "runtime", "--entitlements", entitlementsFile.string(), item.string()});
     }
 }
 
 void Kilnsmith::signAndVerify(const fs::path& app, const BuildOptions& options, const Folder& staging) const {
-    report(options.signingIdentity.empty() ? "Applying local ad-hoc signature\u2026" : "Signing with Developer ID\u2026");
+    report(options.signingIdentity.empty() ? "Applying local ad-hoc signature\u2026"
+                                           : "Signing with Developer ID\u2026");
     runIgnoringFailure("/usr/bin/xattr", {"-cr", app.string()});
     sign(app, options, staging);
     run("/usr/bin/codesign", {"--verify", "--deep", "--strict", app.string()});

@@ -26,7 +26,10 @@ bool isCodeBundle(const char* name) {
 // relative to its folder, so the kernel does not walk the whole path again.
 bool startsLikeMachO(int folder, const char* name) {
     static constexpr std::array<std::array<unsigned char, 4>, 4> signatures = {{
-        {0xCF, 0xFA, 0xED, 0xFE}, {0xCE, 0xFA, 0xED, 0xFE}, {0xCA, 0xFE, 0xBA, 0xBE}, {0xBE, 0xBA, 0xFE, 0xCA},
+        {0xCF, 0xFA, 0xED, 0xFE},
+        {0xCE, 0xFA, 0xED, 0xFE},
+        {0xCA, 0xFE, 0xBA, 0xBE},
+        {0xBE, 0xBA, 0xFE, 0xCA},
     }};
     const int fd = openat(folder, name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return false;
@@ -46,7 +49,8 @@ struct FolderClose {
 };
 
 [[noreturn]] void throwFolderError(const fs::path& folder) {
-    throw fs::filesystem_error("cannot open directory", folder, std::error_code(errno, std::generic_category()));
+    throw fs::filesystem_error("cannot open directory", folder,
+                               std::error_code(errno, std::generic_category()));
 }
 
 unsigned char entryType(int folder, const dirent& entry) {
@@ -72,7 +76,8 @@ void collect(int folderFd, const fs::path& folder, std::size_t depth, std::vecto
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
         const unsigned char type = entryType(fd, *entry);
         if (type == DT_LNK) continue;
-        if (isCodeBundle(name) || (type == DT_REG && startsLikeMachO(fd, name))) items.push_back({folder / name, depth});
+        if (isCodeBundle(name) || (type == DT_REG && startsLikeMachO(fd, name)))
+            items.push_back({folder / name, depth});
         if (type != DT_DIR) continue;
         const int child = openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (child < 0) throwFolderError(folder / name);
@@ -91,7 +96,8 @@ std::vector<fs::path> signingList(const fs::path& app) {
     if (top < 0) throwFolderError(app);
     std::vector<Item> found;
     collect(top, app, componentCount(app) + 1, found);
-    std::stable_sort(found.begin(), found.end(), [](const Item& a, const Item& b) { return a.depth > b.depth; });
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Item& a, const Item& b) { return a.depth > b.depth; });
     std::vector<fs::path> items;
     items.reserve(found.size() + 1);
     for (auto& item : found) items.push_back(std::move(item.path));

@@ -26,6 +26,7 @@ std::filesystem::path temporaryFolder() {
     return variable && *variable ? std::filesystem::absolute(variable) : std::filesystem::path("/tmp");
 }
 
-StagingFolder::StagingFolder() : temporary_(openedTemporaryFolder()), staging_(temporary_, std::string(prefix)) {}
+StagingFolder::StagingFolder()
+    : temporary_(openedTemporaryFolder()), staging_(temporary_, std::string(prefix)) {}
 
 } // namespace bundlekiln

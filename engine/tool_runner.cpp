@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdint>
-#include <new>
 #include <csignal>
+#include <cstdint>
 #include <fcntl.h>
+#include <new>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/mman.h>
@@ -62,8 +62,7 @@ private:
     posix_spawnattr_t attributes_;
 };
 
-std::vector<char*> argumentVector(const std::string& executable,
-                                  const std::vector<std::string>& arguments) {
+std::vector<char*> argumentVector(const std::string& executable, const std::vector<std::string>& arguments) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(executable.c_str()));
     for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -72,21 +71,18 @@ std::vector<char*> argumentVector(const std::string& executable,
 }
 
 pid_t spawnWithSharedPipe(const std::string& executable, const std::vector<std::string>& arguments,
-                          const std::optional<std::filesystem::path>& currentDirectory,
-                          int writeEnd) {
+                          const std::optional<std::filesystem::path>& currentDirectory, int writeEnd) {
     SpawnActions actions;
     // One pipe for both streams keeps them in the order the tool wrote them.
     posix_spawn_file_actions_adddup2(actions.get(), writeEnd, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(actions.get(), writeEnd, STDERR_FILENO);
-    if (currentDirectory)
-        posix_spawn_file_actions_addchdir_np(actions.get(), currentDirectory->c_str());
+    if (currentDirectory) posix_spawn_file_actions_addchdir_np(actions.get(), currentDirectory->c_str());
     SpawnAttributes attributes;
     auto argv = argumentVector(executable, arguments);
     pid_t child = 0;
     const int error =
         posix_spawn(&child, executable.c_str(), actions.get(), attributes.get(), argv.data(), environ);
-    if (error != 0)
-        throw std::system_error(error, std::generic_category(), "Could not start " + executable);
+    if (error != 0) throw std::system_error(error, std::generic_category(), "Could not start " + executable);
     return child;
 }
 
@@ -148,8 +144,9 @@ public:
     char* spare(std::size_t count) {
         if (capacity_ - size_ >= count) return data_ + size_;
         const std::size_t capacity = std::max(2 * capacity_, size_ + count);
-        void* grown = data_ ? mremap(data_, capacity_, capacity, MREMAP_MAYMOVE)
-                            : mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* grown =
+            data_ ? mremap(data_, capacity_, capacity, MREMAP_MAYMOVE)
+                  : mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (grown == MAP_FAILED) throw std::bad_alloc();
         data_ = static_cast<char*>(grown);
         capacity_ = capacity;
@@ -188,8 +185,10 @@ void readToEnd(int fd, pid_t child, OutputBuffer& output) {
             output.added(static_cast<std::size_t>(count));
             continue;
         }
-        if (errno == EAGAIN) awaitReadable(fd, stop);
-        else if (errno != EINTR) throw std::system_error(errno, std::generic_category(), "Could not read tool output");
+        if (errno == EAGAIN)
+            awaitReadable(fd, stop);
+        else if (errno != EINTR)
+            throw std::system_error(errno, std::generic_category(), "Could not read tool output");
     }
 }
 
@@ -248,8 +247,7 @@ void runIgnoringFailure(const std::string& tool, const std::vector<std::string>&
     try {
         run(tool, arguments);
     } catch (const BuilderError&) {
-    } catch (const std::system_error&) {
-    }
+    } catch (const std::system_error&) {}
 }
 
 } // namespace bundlekiln

@@ -28,9 +28,11 @@ struct Place {
     const fs::path& path;
 };
 
-void setTimes(int folder, const std::string& name, const struct stat& status, int flags, const fs::path& path) {
+void setTimes(int folder, const std::string& name, const struct stat& status, int flags,
+              const fs::path& path) {
     const struct timespec times[2] = {status.st_atim, status.st_mtim};
-    if (utimensat(folder, name.c_str(), times, flags) != 0) throwFileError("Could not set the times of", path, errno);
+    if (utimensat(folder, name.c_str(), times, flags) != 0)
+        throwFileError("Could not set the times of", path, errno);
 }
 
 int copyByReading(int in, int out) {
@@ -44,7 +46,8 @@ int copyByReading(int in, int out) {
             return errno;
         }
         for (ssize_t written = 0; written < count;) {
-            const ssize_t step = write(out, buffer.data() + written, static_cast<std::size_t>(count - written));
+            const ssize_t step =
+                write(out, buffer.data() + written, static_cast<std::size_t>(count - written));
             if (step < 0 && errno != EINTR) return errno;
             if (step > 0) written += step;
         }
@@ -59,13 +62,16 @@ public:
     }
 
     /// Copies the entry `name` of `from` as `copyName` in `to`.
-    void copyEntry(Place from, const std::string& name, Place to, const std::string& copyName, std::size_t depth) {
+    void copyEntry(Place from, const std::string& name, Place to, const std::string& copyName,
+                   std::size_t depth) {
         throwIfInterrupted();
         const fs::path source = from.path / name;
         const fs::path destination = to.path / copyName;
-        if (destination.native().size() >= PATH_MAX) throwFileError("Could not create", destination, ENAMETOOLONG);
+        if (destination.native().size() >= PATH_MAX)
+            throwFileError("Could not create", destination, ENAMETOOLONG);
         struct stat status {};
-        if (fstatat(from.fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) throwFileError("Could not read", source, errno);
+        if (fstatat(from.fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+            throwFileError("Could not read", source, errno);
         if (S_ISDIR(status.st_mode)) {
             if (isSkipped(status)) return;
             const UniqueFd folder = openBeneath(from.fd, name, O_RDONLY | O_DIRECTORY, source);
@@ -81,7 +87,8 @@ public:
     // real mode and times come last.
     void copyFolder(Place from, Place to, const std::string& name, std::size_t depth) {
         if (depth > limit_.depth)
-            throw BuilderError(limit_.noun + " nests folders more than " + std::to_string(limit_.depth) + " levels deep.");
+            throw BuilderError(limit_.noun + " nests folders more than " + std::to_string(limit_.depth) +
+                               " levels deep.");
         const fs::path destination = to.path / name;
         if (mkdirat(to.fd, name.c_str(), 0700) != 0) throwFileError("Could not create", destination, errno);
         const UniqueFd copy = openBeneath(to.fd, name, O_RDONLY | O_DIRECTORY, destination);
@@ -89,9 +96,11 @@ public:
             copyEntry(from, entry, {copy.get(), destination}, entry, depth);
         struct stat status {};
         if (fstat(from.fd, &status) != 0) throwFileError("Could not read", from.path, errno);
-        if (fchmod(copy.get(), status.st_mode & 07777) != 0) throwFileError("Could not set the mode of", destination, errno);
+        if (fchmod(copy.get(), status.st_mode & 07777) != 0)
+            throwFileError("Could not set the mode of", destination, errno);
         const struct timespec times[2] = {status.st_atim, status.st_mtim};
-        if (futimens(copy.get(), times) != 0) throwFileError("Could not set the times of", destination, errno);
+        if (futimens(copy.get(), times) != 0)
+            throwFileError("Could not set the times of", destination, errno);
     }
 
 private:
@@ -118,8 +127,10 @@ private:
         if (fstat(in.get(), &status) != 0 || !S_ISREG(status.st_mode))
             throwFileError("Could not copy", from.path / name, ENOTSUP);
         UniqueFd out = openBeneath(to.fd, copyName, O_WRONLY | O_CREAT | O_EXCL, destination, 0600);
-        if (const int error = copyFileContents(in.get(), out.get())) throwFileError("Could not copy to", destination, error);
-        if (fchmod(out.get(), status.st_mode & 07777) != 0) throwFileError("Could not set the mode of", destination, errno);
+        if (const int error = copyFileContents(in.get(), out.get()))
+            throwFileError("Could not copy to", destination, error);
+        if (fchmod(out.get(), status.st_mode & 07777) != 0)
+            throwFileError("Could not set the mode of", destination, errno);
         const struct timespec times[2] = {status.st_atim, status.st_mtim};
         if (futimens(out.get(), times) != 0) throwFileError("Could not set the times of", destination, errno);
         if (out.close() != 0) throwFileError("Could not write", destination, errno);
@@ -145,21 +156,25 @@ int copyFileContents(int in, int out) {
         if (copied == 0) return 0;
         if (copied > 0) continue;
         if (errno == EINTR) continue;
-        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) return copyByReading(in, out);
+        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)
+            return copyByReading(in, out);
         return errno;
     }
 }
 
 void copyTree(const Folder& source, const Folder& destination, const std::string& name, const fs::path& skip,
               const TreeLimit& limit) {
-    Copier(skip, limit).copyFolder({source.fd(), source.path()}, {destination.fd(), destination.path()}, name, 0);
+    Copier(skip, limit)
+        .copyFolder({source.fd(), source.path()}, {destination.fd(), destination.path()}, name, 0);
 }
 
-void copyTree(const fs::path& source, const fs::path& destination, const fs::path& skip, const TreeLimit& limit) {
+void copyTree(const fs::path& source, const fs::path& destination, const fs::path& skip,
+              const TreeLimit& limit) {
     const Folder from = Folder::open(source.parent_path());
     const Folder to = Folder::open(destination.parent_path());
-    Copier(skip, limit).copyEntry({from.fd(), from.path()}, source.filename().string(), {to.fd(), to.path()},
-                                  destination.filename().string(), 0);
+    Copier(skip, limit)
+        .copyEntry({from.fd(), from.path()}, source.filename().string(), {to.fd(), to.path()},
+                   destination.filename().string(), 0);
 }
 
 } // namespace bundlekiln

@@ -6,7 +6,9 @@
 namespace bundlekiln {
 namespace {
 
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool isContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 // Length of the sequence that `lead` starts, with the range its second byte
 // must fall in to exclude overlong forms, surrogates and values past U+10FFFF.

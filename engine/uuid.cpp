@@ -14,8 +14,7 @@ std::array<std::uint8_t, 16> randomBytes() {
     std::size_t filled = 0;
     while (filled < bytes.size()) {
         const ssize_t count = getrandom(bytes.data() + filled, bytes.size() - filled, 0);
-        if (count < 0 && errno != EINTR)
-            throw std::system_error(errno, std::generic_category(), "getrandom");
+        if (count < 0 && errno != EINTR) throw std::system_error(errno, std::generic_category(), "getrandom");
         if (count > 0) filled += static_cast<std::size_t>(count);
     }
     return bytes;

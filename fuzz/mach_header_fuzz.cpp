@@ -13,7 +13,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzing::writeBytes(executable, data, size);
     try {
         (void)hosttools::readArchitectures(executable);
-    } catch (const hosttools::ToolFailure&) {
-    }
+    } catch (const hosttools::ToolFailure&) {}
     return 0;
 }

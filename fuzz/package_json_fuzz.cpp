@@ -29,7 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!manifest.is_object() || !manifest.at("main").is_string()) std::abort();
         (void)manifest.dump(2);
     } catch (const bundlekiln::BuilderError&) {
-    } catch (const nlohmann::json::exception&) {
-    }
+    } catch (const nlohmann::json::exception&) {}
     return 0;
 }

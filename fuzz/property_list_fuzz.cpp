@@ -22,7 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string xml = bundlekiln::xmlText(list);
         const bundlekiln::PropertyList again = bundlekiln::parsePropertyList(xml);
         if (plist_get_node_type(again.root()) != typeAfterXML(list.root())) std::abort();
-    } catch (const bundlekiln::PropertyListError&) {
-    }
+    } catch (const bundlekiln::PropertyListError&) {}
     return 0;
 }

@@ -18,7 +18,10 @@ namespace {
 constexpr std::array<const char*, 6> extensions = {"", ".app", ".framework", ".xpc", ".dylib", ".APP"};
 constexpr std::array<const char*, 6> linkTargets = {".", "..", "/", "../..", "loop", "a"};
 constexpr std::array<std::array<unsigned char, 4>, 5> heads = {{
-    {0xCF, 0xFA, 0xED, 0xFE}, {0xCE, 0xFA, 0xED, 0xFE}, {0xCA, 0xFE, 0xBA, 0xBE}, {0xBE, 0xBA, 0xFE, 0xCA},
+    {0xCF, 0xFA, 0xED, 0xFE},
+    {0xCE, 0xFA, 0xED, 0xFE},
+    {0xCA, 0xFE, 0xBA, 0xBE},
+    {0xBE, 0xBA, 0xFE, 0xCA},
     {'#', '!', '/', 'b'},
 }};
 
@@ -38,8 +41,12 @@ public:
             fs::create_directory(path, error);
             if (fs::is_directory(fs::symlink_status(path, error))) current_ = path;
             break;
-        case 1: writeFile(path, detail); break;
-        case 2: fs::create_symlink(linkTargets[detail % linkTargets.size()], path, error); break;
+        case 1:
+            writeFile(path, detail);
+            break;
+        case 2:
+            fs::create_symlink(linkTargets[detail % linkTargets.size()], path, error);
+            break;
         case 3:
             if (current_ != app_) current_ = current_.parent_path();
             break;
@@ -62,7 +69,9 @@ private:
     std::set<fs::path> machO_;
 };
 
-std::size_t depth(const fs::path& path) { return static_cast<std::size_t>(std::distance(path.begin(), path.end())); }
+std::size_t depth(const fs::path& path) {
+    return static_cast<std::size_t>(std::distance(path.begin(), path.end()));
+}
 
 } // namespace
 
@@ -78,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::set<fs::path> listed;
     for (std::size_t i = 0; i + 1 < items.size(); ++i) {
         if (fs::is_symlink(items[i]) || !listed.insert(items[i]).second) std::abort();
-        if (items[i].lexically_relative(app).empty() || *items[i].lexically_relative(app).begin() == "..") std::abort();
+        if (items[i].lexically_relative(app).empty() || *items[i].lexically_relative(app).begin() == "..")
+            std::abort();
         if (i > 0 && depth(items[i]) > depth(items[i - 1])) std::abort();
     }
     for (const auto& file : builder.machOFiles())

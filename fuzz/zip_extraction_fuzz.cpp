@@ -25,12 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto target = scratch.path() / "target";
     try {
         hosttools::extractZip(archive, target);
-    } catch (const hosttools::ToolFailure&) {
-    }
+    } catch (const hosttools::ToolFailure&) {}
     if (fchdir(startingFolder) != 0) std::abort();
     // The target itself, if created, is the only entry allowed beside it.
     const auto entries = std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator());
-    if (entries > 1 || std::distance(fs::directory_iterator(archiveFolder.path()), fs::directory_iterator()) != 1)
+    if (entries > 1 ||
+        std::distance(fs::directory_iterator(archiveFolder.path()), fs::directory_iterator()) != 1)
         std::abort();
     return 0;
 }

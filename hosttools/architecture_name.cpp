@@ -14,9 +14,9 @@ constexpr std::uint32_t kArm = 12;
 constexpr std::uint32_t kPowerPc = 18;
 
 struct NamedArchitecture {
-  std::uint32_t cpuType;
-  std::uint32_t cpuSubtype;
-  const char* name;
+    std::uint32_t cpuType;
+    std::uint32_t cpuSubtype;
+    const char* name;
 };
 
 constexpr std::array kNames{
@@ -40,14 +40,14 @@ constexpr std::array kNames{
     NamedArchitecture{kPowerPc | kAbi64, 0, "ppc64"},
 };
 
-}  // namespace
+} // namespace
 
 std::string architectureName(const Architecture& architecture) {
-  const auto subtype = architecture.cpuSubtype & ~kCapabilityMask;
-  for (const auto& named : kNames) {
-    if (named.cpuType == architecture.cpuType && named.cpuSubtype == subtype) return named.name;
-  }
-  return "unknown(" + std::to_string(architecture.cpuType) + "," + std::to_string(subtype) + ")";
+    const auto subtype = architecture.cpuSubtype & ~kCapabilityMask;
+    for (const auto& named : kNames) {
+        if (named.cpuType == architecture.cpuType && named.cpuSubtype == subtype) return named.name;
+    }
+    return "unknown(" + std::to_string(architecture.cpuType) + "," + std::to_string(subtype) + ")";
 }
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -11,4 +11,4 @@ namespace hosttools {
 /// "unknown(cputype,subtype)" in decimal, as llvm-lipo does.
 std::string architectureName(const Architecture& architecture);
 
-}  // namespace hosttools
+} // namespace hosttools

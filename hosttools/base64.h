@@ -9,4 +9,4 @@ namespace hosttools {
 /// `bytes` in standard Base64 with '=' padding, as property lists hold data.
 std::string base64(const Bytes& bytes);
 
-}  // namespace hosttools
+} // namespace hosttools

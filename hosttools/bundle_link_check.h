@@ -17,4 +17,4 @@ namespace hosttools {
 /// what cannot be read.
 bool linkLeavesBundle(const TreeEntry& link);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -15,17 +15,17 @@ struct TreeEntry;
 
 /// How an item was signed.
 struct SigningRecord {
-  std::string identity;  // "-" for ad-hoc
-  bool hardenedRuntime = false;
-  bool timestamp = false;
-  std::string entitlementsDigest;  // empty without entitlements
+    std::string identity; // "-" for ad-hoc
+    bool hardenedRuntime = false;
+    bool timestamp = false;
+    std::string entitlementsDigest; // empty without entitlements
 };
 
 /// One item a seal covers: its path relative to the bundle, and
 /// "file:<digest>", "link:<target>" or "folder".
 struct SealEntry {
-  std::string path;
-  std::string state;
+    std::string path;
+    std::string state;
 };
 
 /// Whether a folder is a bundle, which carries a seal of its own.
@@ -36,18 +36,19 @@ bool isBundleFolder(const std::filesystem::path& path, const struct stat& status
 /// number of files. Digests of files inside nested bundles are remembered,
 /// as those are read once for each bundle around them.
 class BundleReader {
- public:
-  explicit BundleReader(std::filesystem::path top);
+public:
+    explicit BundleReader(std::filesystem::path top);
 
-  /// Calls `visit` for each item `bundle` (the top or a bundle inside it)
-  /// seals, in walk order.
-  void readContents(const std::filesystem::path& bundle, const std::function<void(const SealEntry&)>& visit);
+    /// Calls `visit` for each item `bundle` (the top or a bundle inside it)
+    /// seals, in walk order.
+    void readContents(const std::filesystem::path& bundle,
+                      const std::function<void(const SealEntry&)>& visit);
 
- private:
-  std::string digestOf(const TreeEntry& file, bool readAgain);
+private:
+    std::string digestOf(const TreeEntry& file, bool readAgain);
 
-  std::filesystem::path top_;
-  std::map<std::filesystem::path, std::string> nestedDigests_;
+    std::filesystem::path top_;
+    std::map<std::filesystem::path, std::string> nestedDigests_;
 };
 
 /// Where a bundle's seal lives: Contents/_CodeSignature/CodeResources, or
@@ -71,6 +72,7 @@ std::optional<SigningRecord> readSigningRecord(const std::filesystem::path& bund
 /// One line per difference between the bundle's seal and the bundle now:
 /// "file modified: P" and "file missing: P" in the seal's order, then "file
 /// added: P", with full paths. None when the bundle was never sealed.
-std::optional<std::vector<std::string>> sealDifferences(const std::filesystem::path& bundle, BundleReader& reader);
+std::optional<std::vector<std::string>> sealDifferences(const std::filesystem::path& bundle,
+                                                        BundleReader& reader);
 
-}  // namespace hosttools
+} // namespace hosttools

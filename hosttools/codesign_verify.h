@@ -19,4 +19,4 @@ inline constexpr std::string_view kLinkLeavesBundle = "invalid destination for s
 /// "PATH: reason" lines, and returns 1.
 int verifyDeepStrict(const std::filesystem::path& top);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -21,4 +21,4 @@ bool hasBundleExtension(const std::filesystem::path& name);
 /// folder that cannot be opened.
 UniqueFd openTargetFolder(const std::filesystem::path& target, bool createMissing = false);
 
-}  // namespace hosttools
+} // namespace hosttools

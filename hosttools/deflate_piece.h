@@ -10,9 +10,9 @@ namespace hosttools {
 
 /// Part of a raw deflate stream made from one piece of a file's bytes.
 struct DeflatedPiece {
-  Bytes data;
-  std::size_t inputSize = 0;
-  std::uint32_t inputCrc = 0;
+    Bytes data;
+    std::size_t inputSize = 0;
+    std::uint32_t inputCrc = 0;
 };
 
 /// Deflates `input` as the next piece of a file. Pieces made independently,
@@ -21,4 +21,4 @@ struct DeflatedPiece {
 /// last ends the stream. Throws ToolFailure naming `what` on failure.
 DeflatedPiece deflatePiece(const Bytes& input, bool last, const std::string& what);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -18,32 +18,33 @@ constexpr std::string_view kForms =
     "ditto SRC DST | ditto -x -k ARCHIVE DSTDIR | ditto -c -k --sequesterRsrc --keepParent SRC ARCHIVE";
 
 /// True when `arguments` are exactly `options` followed by two operands.
-bool matchesForm(const std::vector<std::string_view>& arguments, std::initializer_list<std::string_view> options) {
-  if (arguments.size() != options.size() + 2) return false;
-  if (!std::equal(options.begin(), options.end(), arguments.begin())) return false;
-  // An operand starting with '-' is taken for an option this stand-in does not know.
-  return !arguments.end()[-2].starts_with('-') && !arguments.end()[-1].starts_with('-');
+bool matchesForm(const std::vector<std::string_view>& arguments,
+                 std::initializer_list<std::string_view> options) {
+    if (arguments.size() != options.size() + 2) return false;
+    if (!std::equal(options.begin(), options.end(), arguments.begin())) return false;
+    // An operand starting with '-' is taken for an option this stand-in does not know.
+    return !arguments.end()[-2].starts_with('-') && !arguments.end()[-1].starts_with('-');
 }
 
 /// Serves the form the engine sent; exits with the usage line for any other.
 int dispatch(const std::vector<std::string_view>& arguments) {
-  const auto operand = [&](int fromEnd) { return std::filesystem::path(arguments.end()[-fromEnd]); };
-  if (matchesForm(arguments, {})) {
-    hosttools::copyTree(operand(2), operand(1));
-  } else if (matchesForm(arguments, {"-x", "-k"})) {
-    hosttools::extractZip(operand(2), operand(1));
-  } else if (matchesForm(arguments, {"-c", "-k", "--sequesterRsrc", "--keepParent"})) {
-    // Linux files have no resource forks, so there is nothing to sequester.
-    hosttools::createZip(operand(2), operand(1));
-  } else {
-    hosttools::exitWithUsage(kForms);
-  }
-  return 0;
+    const auto operand = [&](int fromEnd) { return std::filesystem::path(arguments.end()[-fromEnd]); };
+    if (matchesForm(arguments, {})) {
+        hosttools::copyTree(operand(2), operand(1));
+    } else if (matchesForm(arguments, {"-x", "-k"})) {
+        hosttools::extractZip(operand(2), operand(1));
+    } else if (matchesForm(arguments, {"-c", "-k", "--sequesterRsrc", "--keepParent"})) {
+        // Linux files have no resource forks, so there is nothing to sequester.
+        hosttools::createZip(operand(2), operand(1));
+    } else {
+        hosttools::exitWithUsage(kForms);
+    }
+    return 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string_view> arguments(argv + 1, argv + argc);
-  return hosttools::runTool("ditto", [&] { return dispatch(arguments); });
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    return hosttools::runTool("ditto", [&] { return dispatch(arguments); });
 }

@@ -11,4 +11,4 @@ namespace hosttools {
 void copyFileContents(int in, int out, const std::filesystem::path& source,
                       const std::filesystem::path& destination);
 
-}  // namespace hosttools
+} // namespace hosttools

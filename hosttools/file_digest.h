@@ -16,4 +16,4 @@ std::string sha256OfFile(const std::filesystem::path& path);
 /// naming `path`.
 std::string pagedDigestOfFile(int folder, const char* name, const std::filesystem::path& path);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -12,4 +12,4 @@ namespace hosttools {
 /// `path` when the folder cannot be listed.
 std::vector<std::string> folderNames(int folder, const std::filesystem::path& path);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -23,37 +23,41 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kForm = "hdiutil create -volname NAME -srcfolder FOLDER -ov -format UDZO IMAGE.dmg";
+constexpr std::string_view kForm =
+    "hdiutil create -volname NAME -srcfolder FOLDER -ov -format UDZO IMAGE.dmg";
 
 bool isEngineForm(const std::vector<std::string_view>& args) {
-  return args.size() == 9 && args[0] == "create" && args[1] == "-volname" && args[3] == "-srcfolder" &&
-         args[5] == "-ov" && args[6] == "-format" && args[7] == "UDZO" && args[8].ends_with(".dmg") &&
-         !args[2].empty() && !args[4].empty();
+    return args.size() == 9 && args[0] == "create" && args[1] == "-volname" && args[3] == "-srcfolder" &&
+           args[5] == "-ov" && args[6] == "-format" && args[7] == "UDZO" && args[8].ends_with(".dmg") &&
+           !args[2].empty() && !args[4].empty();
 }
 
 void createImage(const std::string& volumeName, const fs::path& source, const fs::path& image) {
-  std::error_code error;
-  const auto status = fs::symlink_status(source, error);
-  if (!fs::exists(status)) throw hosttools::ToolFailure("create failed - " + source.string() + ": No such file or directory.");
-  if (!fs::is_directory(status)) throw hosttools::ToolFailure("create failed - " + source.string() + " is not a folder.");
-  if (hosttools::isSameOrInside(image, source))
-    throw hosttools::ToolFailure("create failed - the image " + image.string() + " would lie inside " + source.string() + ".");
-  const std::string what = "the image " + image.string();
-  hosttools::PendingFile file(image, "the image");
-  hosttools::UdifWriter writer(file.fd(), what);
-  hosttools::writeHfsVolume(source, volumeName, writer);
-  writer.finish();
-  file.commit();
-  std::cout << "created: " << fs::absolute(image).string() << '\n';
+    std::error_code error;
+    const auto status = fs::symlink_status(source, error);
+    if (!fs::exists(status))
+        throw hosttools::ToolFailure("create failed - " + source.string() + ": No such file or directory.");
+    if (!fs::is_directory(status))
+        throw hosttools::ToolFailure("create failed - " + source.string() + " is not a folder.");
+    if (hosttools::isSameOrInside(image, source))
+        throw hosttools::ToolFailure("create failed - the image " + image.string() + " would lie inside " +
+                                     source.string() + ".");
+    const std::string what = "the image " + image.string();
+    hosttools::PendingFile file(image, "the image");
+    hosttools::UdifWriter writer(file.fd(), what);
+    hosttools::writeHfsVolume(source, volumeName, writer);
+    writer.finish();
+    file.commit();
+    std::cout << "created: " << fs::absolute(image).string() << '\n';
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string_view> args(argv + 1, argv + argc);
-  return hosttools::runTool("hdiutil", [&] {
-    if (!isEngineForm(args)) hosttools::exitWithUsage(kForm);
-    createImage(std::string(args[2]), fs::path(args[4]), fs::path(args[8]));
-    return 0;
-  });
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    return hosttools::runTool("hdiutil", [&] {
+        if (!isEngineForm(args)) hosttools::exitWithUsage(kForm);
+        createImage(std::string(args[2]), fs::path(args[4]), fs::path(args[8]));
+        return 0;
+    });
 }

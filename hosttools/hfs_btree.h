@@ -11,17 +11,17 @@ namespace hosttools {
 
 /// One B-tree record: its key (with the key length in front) and its data.
 struct BTreeRecord {
-  Bytes key;
-  Bytes data;
+    Bytes key;
+    Bytes data;
 };
 
 /// The fixed properties of an HFS Plus B-tree file.
 struct BTreeShape {
-  std::uint16_t nodeSize;
-  std::uint16_t maxKeyLength;
-  std::uint32_t attributes;   // kBTBigKeysMask and kBTVariableIndexKeysMask bits
-  std::uint8_t compareType;   // 0xBC binary, as a case-sensitive volume compares names
-  bool variableIndexKeys;     // index keys as long as their leaf keys, else padded to maxKeyLength
+    std::uint16_t nodeSize;
+    std::uint16_t maxKeyLength;
+    std::uint32_t attributes; // kBTBigKeysMask and kBTVariableIndexKeysMask bits
+    std::uint8_t compareType; // 0xBC binary, as a case-sensitive volume compares names
+    bool variableIndexKeys;   // index keys as long as their leaf keys, else padded to maxKeyLength
 };
 
 inline constexpr std::uint32_t kBTBigKeysMask = 0x2;
@@ -36,28 +36,28 @@ using BTreeRecords = std::function<void(const std::function<void(const BTreeReco
 /// leaf nodes linked in order, and the index levels above them. A tree
 /// without records is a lone header node.
 class BTreeFile {
- public:
-  /// Reads the records once to lay the tree out. Throws ToolFailure when the
-  /// nodes would outgrow the map record of the header node.
-  BTreeFile(const BTreeRecords& records, const BTreeShape& shape);
+public:
+    /// Reads the records once to lay the tree out. Throws ToolFailure when the
+    /// nodes would outgrow the map record of the header node.
+    BTreeFile(const BTreeRecords& records, const BTreeShape& shape);
 
-  std::uint64_t size() const;
+    std::uint64_t size() const;
 
-  /// Writes the whole file, reading the records once more.
-  void write(const BTreeRecords& records, ByteSink& sink) const;
+    /// Writes the whole file, reading the records once more.
+    void write(const BTreeRecords& records, ByteSink& sink) const;
 
-  struct Level {
-    std::uint32_t firstNumber = 0;
-    std::vector<Bytes> firstKeys;  // one per node
-  };
+    struct Level {
+        std::uint32_t firstNumber = 0;
+        std::vector<Bytes> firstKeys; // one per node
+    };
 
- private:
-  /// Node 0: the header record, the user data record and the map of nodes in use.
-  Bytes headerNode() const;
+private:
+    /// Node 0: the header record, the user data record and the map of nodes in use.
+    Bytes headerNode() const;
 
-  BTreeShape shape_;
-  std::uint32_t leafRecords_ = 0;
-  std::vector<Level> levels_;  // leaves first, up to the root
+    BTreeShape shape_;
+    std::uint32_t leafRecords_ = 0;
+    std::vector<Level> levels_; // leaves first, up to the root
 };
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -11,4 +11,4 @@ namespace hosttools {
 /// name is not UTF-8 or longer than the 255 units a catalog key holds.
 std::u16string hfsName(const std::string& utf8, const std::string& what);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -16,4 +16,4 @@ namespace hosttools {
 /// size while it is copied.
 void writeHfsVolume(const std::filesystem::path& source, const std::string& volumeName, ByteSink& sink);
 
-}  // namespace hosttools
+} // namespace hosttools

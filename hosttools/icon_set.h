@@ -14,4 +14,4 @@ namespace hosttools {
 /// wrong name, size or image, and for a set without any image.
 std::vector<IcnsMember> readIconSet(const std::filesystem::path& folder);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -12,16 +12,16 @@
 #include "write_all.h"
 
 int main(int argc, char** argv) {
-  if (argc != 6 || std::strcmp(argv[1], "-c") != 0 || std::strcmp(argv[2], "icns") != 0 ||
-      std::strcmp(argv[4], "-o") != 0) {
-    hosttools::exitWithUsage("iconutil -c icns SET.iconset -o OUT.icns");
-  }
-  return hosttools::runTool("iconutil", [&] {
-    const std::filesystem::path output = argv[5];
-    const auto encoded = hosttools::encodeIcns(hosttools::readIconSet(argv[3]));
-    hosttools::PendingFile pending(output, "the icon file");
-    hosttools::writeAll(pending.fd(), encoded, output);
-    pending.commit();
-    return 0;
-  });
+    if (argc != 6 || std::strcmp(argv[1], "-c") != 0 || std::strcmp(argv[2], "icns") != 0 ||
+        std::strcmp(argv[4], "-o") != 0) {
+        hosttools::exitWithUsage("iconutil -c icns SET.iconset -o OUT.icns");
+    }
+    return hosttools::runTool("iconutil", [&] {
+        const std::filesystem::path output = argv[5];
+        const auto encoded = hosttools::encodeIcns(hosttools::readIconSet(argv[3]));
+        hosttools::PendingFile pending(output, "the icon file");
+        hosttools::writeAll(pending.fd(), encoded, output);
+        pending.commit();
+        return 0;
+    });
 }

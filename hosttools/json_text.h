@@ -8,4 +8,4 @@ namespace hosttools {
 /// `text` as a JSON string literal, quotes included.
 std::string jsonString(std::string_view text);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -9,8 +9,8 @@ namespace hosttools {
 /// A code-signing identity: the certificate's SHA-1 fingerprint (40
 /// upper-case hexadecimal digits) and its name.
 struct SigningIdentity {
-  std::string fingerprint;
-  std::string name;
+    std::string fingerprint;
+    std::string name;
 };
 
 /// The stand-in keychain file: $BUNDLEKILN_KEYCHAIN when set, otherwise
@@ -23,4 +23,4 @@ std::filesystem::path keychainPath();
 /// no identities. Throws ToolFailure for an unreadable file or a malformed line.
 std::vector<SigningIdentity> readKeychain(const std::filesystem::path& path);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -8,8 +8,8 @@ namespace hosttools {
 
 /// One architecture named in a Mach-O header: the raw cpu type and subtype.
 struct Architecture {
-  std::uint32_t cpuType = 0;
-  std::uint32_t cpuSubtype = 0;
+    std::uint32_t cpuType = 0;
+    std::uint32_t cpuSubtype = 0;
 };
 
 /// Reads the architectures of a thin Mach-O file (32- or 64-bit, either byte
@@ -19,4 +19,4 @@ struct Architecture {
 /// truncated or point outside the file.
 std::vector<Architecture> readArchitectures(const std::filesystem::path& file);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -16,4 +16,4 @@ inline constexpr std::size_t kMaximumNesting = 256;
 /// deep.", naming the top only.
 [[noreturn]] void throwTooDeep(std::string_view kind, const std::filesystem::path& path);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -24,4 +24,4 @@ std::string sealDigest(const std::filesystem::path& app);
 void recordAcceptedSeal(const std::string& sealDigest);
 bool isAcceptedSeal(const std::string& sealDigest);
 
-}  // namespace hosttools
+} // namespace hosttools

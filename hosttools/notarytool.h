@@ -10,4 +10,4 @@ namespace hosttools {
 /// JSON. An accepted app's seal is remembered so that stapler can staple it.
 int runNotarytool(const std::vector<std::string_view>& args);
 
-}  // namespace hosttools
+} // namespace hosttools

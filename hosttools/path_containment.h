@@ -9,4 +9,4 @@ namespace hosttools {
 /// copy or archive that would feed on its own output.
 bool isSameOrInside(const std::filesystem::path& candidate, const std::filesystem::path& folder);
 
-}  // namespace hosttools
+} // namespace hosttools

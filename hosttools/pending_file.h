@@ -17,24 +17,24 @@ namespace hosttools {
 /// pending, SIGINT, SIGTERM and SIGHUP remove the temporary file before the
 /// process dies of the signal.
 class PendingFile {
- public:
-  /// `noun` names the file in messages, e.g. "the archive".
-  PendingFile(const std::filesystem::path& target, std::string noun);
-  PendingFile(const PendingFile&) = delete;
-  PendingFile& operator=(const PendingFile&) = delete;
-  ~PendingFile();
+public:
+    /// `noun` names the file in messages, e.g. "the archive".
+    PendingFile(const std::filesystem::path& target, std::string noun);
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile();
 
-  int fd() const { return fd_.get(); }
+    int fd() const { return fd_.get(); }
 
-  /// Gives the file the usual mode for a new file and moves it into place.
-  void commit();
+    /// Gives the file the usual mode for a new file and moves it into place.
+    void commit();
 
- private:
-  std::filesystem::path target_;
-  std::string noun_;
-  UniqueFd folder_;
-  std::string temporaryName_;
-  UniqueFd fd_;
+private:
+    std::filesystem::path target_;
+    std::string noun_;
+    UniqueFd folder_;
+    std::string temporaryName_;
+    UniqueFd fd_;
 };
 
-}  // namespace hosttools
+} // namespace hosttools

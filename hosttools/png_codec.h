@@ -19,4 +19,4 @@ RgbaImage readPng(const std::filesystem::path& path);
 /// The PNG encoding of `image` (RGBA, 8 bits per channel).
 std::string encodePng(const RgbaImage& image);
 
-}  // namespace hosttools
+} // namespace hosttools

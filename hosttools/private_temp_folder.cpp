@@ -12,15 +12,16 @@ namespace hosttools {
 namespace fs = std::filesystem;
 
 PrivateTempFolder::PrivateTempFolder() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/bundlekiln.XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) throwErrno("Could not create a temporary folder", pattern);
-  path_ = pattern;
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/bundlekiln.XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) throwErrno("Could not create a temporary folder", pattern);
+    path_ = pattern;
 }
 
 PrivateTempFolder::~PrivateTempFolder() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
 }
 
-}  // namespace hosttools
+} // namespace hosttools

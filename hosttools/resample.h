@@ -11,4 +11,4 @@ namespace hosttools {
 /// by alpha, so transparent pixels do not bleed their colour into edges.
 RgbaImage resample(const RgbaImage& image, std::uint32_t width, std::uint32_t height);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -10,16 +10,17 @@
 #include "usage.h"
 
 int main(int argc, char** argv) {
-  const char* const expected[] = {"find-identity", "-v", "-p", "codesigning"};
-  bool matches = argc == 5;
-  for (int i = 1; matches && i < argc; ++i) matches = std::strcmp(argv[i], expected[i - 1]) == 0;
-  if (!matches) hosttools::exitWithUsage("security find-identity -v -p codesigning");
-  return hosttools::runTool("security", [] {
-    const auto identities = hosttools::readKeychain(hosttools::keychainPath());
-    for (std::size_t i = 0; i < identities.size(); ++i) {
-      std::cout << "  " << i + 1 << ") " << identities[i].fingerprint << " \"" << identities[i].name << "\"\n";
-    }
-    std::cout << "     " << identities.size() << " valid identities found\n";
-    return 0;
-  });
+    const char* const expected[] = {"find-identity", "-v", "-p", "codesigning"};
+    bool matches = argc == 5;
+    for (int i = 1; matches && i < argc; ++i) matches = std::strcmp(argv[i], expected[i - 1]) == 0;
+    if (!matches) hosttools::exitWithUsage("security find-identity -v -p codesigning");
+    return hosttools::runTool("security", [] {
+        const auto identities = hosttools::readKeychain(hosttools::keychainPath());
+        for (std::size_t i = 0; i < identities.size(); ++i) {
+            std::cout << "  " << i + 1 << ") " << identities[i].fingerprint << " \"" << identities[i].name
+                      << "\"\n";
+        }
+        std::cout << "     " << identities.size() << " valid identities found\n";
+        return 0;
+    });
 }

@@ -19,27 +19,28 @@ constexpr std::string_view kUsage = "sips -z HEIGHT WIDTH IN --out OUT";
 
 /// A side length in pixels, or 0 when `text` is not one we accept.
 std::uint32_t pixelCount(std::string_view text) {
-  std::uint32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return 0;
-  return value <= hosttools::kMaximumImageSide ? value : 0;
+    std::uint32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return 0;
+    return value <= hosttools::kMaximumImageSide ? value : 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 7 || std::strcmp(argv[1], "-z") != 0 || std::strcmp(argv[5], "--out") != 0) {
-    hosttools::exitWithUsage(kUsage);
-  }
-  const auto height = pixelCount(argv[2]);
-  const auto width = pixelCount(argv[3]);
-  if (height == 0 || width == 0) hosttools::exitWithUsage(kUsage);
-  return hosttools::runTool("sips", [&] {
-    const std::filesystem::path output = argv[6];
-    const auto encoded = hosttools::encodePng(hosttools::resample(hosttools::readPng(argv[4]), width, height));
-    hosttools::PendingFile pending(output, "the image");
-    hosttools::writeAll(pending.fd(), encoded, output);
-    pending.commit();
-    return 0;
-  });
+    if (argc != 7 || std::strcmp(argv[1], "-z") != 0 || std::strcmp(argv[5], "--out") != 0) {
+        hosttools::exitWithUsage(kUsage);
+    }
+    const auto height = pixelCount(argv[2]);
+    const auto width = pixelCount(argv[3]);
+    if (height == 0 || width == 0) hosttools::exitWithUsage(kUsage);
+    return hosttools::runTool("sips", [&] {
+        const std::filesystem::path output = argv[6];
+        const auto encoded =
+            hosttools::encodePng(hosttools::resample(hosttools::readPng(argv[4]), width, height));
+        hosttools::PendingFile pending(output, "the image");
+        hosttools::writeAll(pending.fd(), encoded, output);
+        pending.commit();
+        return 0;
+    });
 }

@@ -9,4 +9,4 @@ namespace hosttools {
 /// the app's current seal, only once the notary service accepted that seal.
 int runStapler(const std::vector<std::string_view>& args);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -9,4 +9,4 @@ namespace hosttools {
 /// long. Throws ToolFailure naming `path` when it cannot be read.
 std::string symlinkTarget(int folder, const char* name, const std::filesystem::path& path);
 
-}  // namespace hosttools
+} // namespace hosttools

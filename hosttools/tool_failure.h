@@ -14,21 +14,21 @@ namespace hosttools {
 /// line, so a failure may hold its path apart from the words around it, for
 /// the walk that knows the tree's top to shorten (shortenPathBelow).
 class ToolFailure : public std::exception {
- public:
-  explicit ToolFailure(std::string message);
-  /// The message "<before><path><after>".
-  ToolFailure(std::string before, std::filesystem::path path, std::string after);
+public:
+    explicit ToolFailure(std::string message);
+    /// The message "<before><path><after>".
+    ToolFailure(std::string before, std::filesystem::path path, std::string after);
 
-  const char* what() const noexcept override { return message_.c_str(); }
+    const char* what() const noexcept override { return message_.c_str(); }
 
-  /// Names the path as shownPath(path, top) does.
-  void shortenPathBelow(const std::filesystem::path& top);
+    /// Names the path as shownPath(path, top) does.
+    void shortenPathBelow(const std::filesystem::path& top);
 
- private:
-  std::string before_;
-  std::filesystem::path path_;
-  std::string after_;
-  std::string message_;
+private:
+    std::string before_;
+    std::filesystem::path path_;
+    std::string after_;
+    std::string message_;
 };
 
 /// `path` as a message names it: whole when it is short, otherwise as `top`,
@@ -44,4 +44,4 @@ std::string shownPath(const std::filesystem::path& path, const std::filesystem::
 /// stderr as "<tool>: <message>" and turned into status 1.
 int runTool(std::string_view tool, const std::function<int()>& body);
 
-}  // namespace hosttools
+} // namespace hosttools

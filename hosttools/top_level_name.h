@@ -10,4 +10,4 @@ namespace hosttools {
 /// ToolFailure "Could not <action> <source>: ..." for "/", which has none.
 std::filesystem::path topLevelName(const std::filesystem::path& source, std::string_view action);
 
-}  // namespace hosttools
+} // namespace hosttools

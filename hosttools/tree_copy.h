@@ -20,4 +20,4 @@ namespace hosttools {
 /// A very long path is named by its side's top (shownPath).
 void copyTree(const std::filesystem::path& source, const std::filesystem::path& destination);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -11,11 +11,11 @@ namespace hosttools {
 /// One entry of a walk as the visitor sees it. `folder` and `name` reach it
 /// without following a link and whatever the length of its path.
 struct TreeEntry {
-  const std::filesystem::path& path;  // the root's path joined with the names below it
-  int folder;                         // the open folder holding it; AT_FDCWD for the root
-  const char* name;                   // its name in `folder`; the root's path for the root
-  const struct stat& status;          // its lstat()
-  std::size_t depth;                  // 0 for the root, 1 for what the root holds, and so on
+    const std::filesystem::path& path; // the root's path joined with the names below it
+    int folder;                        // the open folder holding it; AT_FDCWD for the root
+    const char* name;                  // its name in `folder`; the root's path for the root
+    const struct stat& status;         // its lstat()
+    std::size_t depth;                 // 0 for the root, 1 for what the root holds, and so on
 };
 
 using TreeVisitor = std::function<void(const TreeEntry&)>;
@@ -30,4 +30,4 @@ using TreeVisitor = std::function<void(const TreeEntry&)>;
 /// visitor's included, names a very long path by the root (shownPath).
 void walkTree(const std::filesystem::path& root, const TreeVisitor& visit);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -17,39 +17,39 @@ namespace hosttools {
 /// so they are compressed on every core at once; only a few are held in
 /// memory at a time.
 class UdifWriter : public ByteSink {
- public:
-  /// `what` names the image in messages.
-  UdifWriter(int fd, std::string what);
+public:
+    /// `what` names the image in messages.
+    UdifWriter(int fd, std::string what);
 
-  void write(const std::uint8_t* data, std::size_t size) override;
+    void write(const std::uint8_t* data, std::size_t size) override;
 
-  /// Writes the last chunk, the list and the trailer. The partition must be a
-  /// whole number of sectors.
-  void finish();
+    /// Writes the last chunk, the list and the trailer. The partition must be a
+    /// whole number of sectors.
+    void finish();
 
- private:
-  /// A chunk as it goes into the image: its bytes, compressed or raw.
-  struct StoredChunk {
-    Bytes bytes;
-    bool raw = false;
-    std::size_t inputSize = 0;
-    std::uint32_t inputCrc = 0;
-  };
+private:
+    /// A chunk as it goes into the image: its bytes, compressed or raw.
+    struct StoredChunk {
+        Bytes bytes;
+        bool raw = false;
+        std::size_t inputSize = 0;
+        std::uint32_t inputCrc = 0;
+    };
 
-  static StoredChunk compress(const Bytes& sectors);
-  void flushChunk();
-  void store(StoredChunk& chunk);
-  void writeOut(const std::uint8_t* data, std::size_t size);
+    static StoredChunk compress(const Bytes& sectors);
+    void flushChunk();
+    void store(StoredChunk& chunk);
+    void writeOut(const std::uint8_t* data, std::size_t size);
 
-  int fd_;
-  std::string what_;
-  Bytes pending_;
-  OrderedJobs<StoredChunk> compressions_;
-  std::vector<Chunk> chunks_;
-  std::uint64_t sectors_ = 0;
-  std::uint64_t written_ = 0;
-  std::uint32_t sectorCrc_ = 0;
-  std::uint32_t dataCrc_ = 0;
+    int fd_;
+    std::string what_;
+    Bytes pending_;
+    OrderedJobs<StoredChunk> compressions_;
+    std::vector<Chunk> chunks_;
+    std::uint64_t sectors_ = 0;
+    std::uint64_t written_ = 0;
+    std::uint32_t sectorCrc_ = 0;
+    std::uint32_t dataCrc_ = 0;
 };
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -6,8 +6,8 @@
 namespace hosttools {
 
 void exitWithUsage(std::string_view forms) {
-  std::cerr << "usage: " << forms << '\n';
-  std::exit(kUsageStatus);
+    std::cerr << "usage: " << forms << '\n';
+    std::exit(kUsageStatus);
 }
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -12,4 +12,4 @@ inline constexpr int kUsageStatus = 64;
 /// the engine and a stand-in shows at once instead of being half-handled.
 [[noreturn]] void exitWithUsage(std::string_view forms);
 
-}  // namespace hosttools
+} // namespace hosttools

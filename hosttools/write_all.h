@@ -9,4 +9,4 @@ namespace hosttools {
 /// ToolFailure naming `target`.
 void writeAll(int fd, std::string_view data, const std::filesystem::path& target);
 
-}  // namespace hosttools
+} // namespace hosttools

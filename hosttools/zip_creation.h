@@ -12,4 +12,4 @@ namespace hosttools {
 /// holds a device, socket or FIFO, or the archive would lie inside the source.
 void createZip(const std::filesystem::path& source, const std::filesystem::path& archive);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -8,10 +8,10 @@ namespace hosttools {
 /// How far an archive may unpack: `multiple` times its own size, and never
 /// less than `floor` bytes.
 struct ExpansionLimit {
-  std::uintmax_t floor;
-  std::uintmax_t multiple;
+    std::uintmax_t floor;
+    std::uintmax_t multiple;
 
-  std::uintmax_t forArchiveOf(std::uintmax_t archiveSize) const;
+    std::uintmax_t forArchiveOf(std::uintmax_t archiveSize) const;
 };
 
 /// Real runtimes and apps are mostly machine code, which deflates about 3:1,
@@ -39,4 +39,4 @@ inline constexpr ExpansionLimit kExpansionLimit{std::uintmax_t{512} << 20, 32};
 void extractZip(const std::filesystem::path& archive, const std::filesystem::path& directory,
                 const ExpansionLimit& limit = kExpansionLimit);
 
-}  // namespace hosttools
+} // namespace hosttools

@@ -17,19 +17,27 @@ using FirstStart = DelegateTest;
 using CheckboxRules = DelegateTest;
 using Quitting = DelegateTest;
 
-const std::vector<std::string> fieldKeys = {"project", "name",   "version", "bundle",   "runtime", "icon",
-                                            "output",  "width",  "height",  "identity", "profile"};
-const std::vector<std::string> checkKeys = {"auto", "resizable", "center", "top",  "hide",  "frameless",
-                                            "close", "zip",      "dmg",    "sign", "notary"};
+const std::vector<std::string> fieldKeys = {"project", "name",  "version", "bundle",   "runtime", "icon",
+                                            "output",  "width", "height",  "identity", "profile"};
+const std::vector<std::string> checkKeys = {"auto",  "resizable", "center", "top",  "hide",  "frameless",
+                                            "close", "zip",       "dmg",    "sign", "notary"};
 
 TEST_F(FirstStart, ShowsTheInitialValueOfEveryControl) {
     const auto delegate = launch();
-    const std::map<std::string, std::string> texts = {
-        {"project", ""}, {"name", ""}, {"version", "1.0.0"}, {"bundle", "com.local.myapp"},
-        {"runtime", ""}, {"icon", ""}, {"output", downloads().string()},
-        {"width", "900"}, {"height", "700"}, {"identity", ""}, {"profile", ""}};
+    const std::map<std::string, std::string> texts = {{"project", ""},
+                                                      {"name", ""},
+                                                      {"version", "1.0.0"},
+                                                      {"bundle", "com.local.myapp"},
+                                                      {"runtime", ""},
+                                                      {"icon", ""},
+                                                      {"output", downloads().string()},
+                                                      {"width", "900"},
+                                                      {"height", "700"},
+                                                      {"identity", ""},
+                                                      {"profile", ""}};
     ASSERT_EQ(delegate->fields.size(), texts.size());
-    for (const auto& [key, text] : texts) EXPECT_EQ(delegate->fields.at(key)->text().toStdString(), text) << key;
+    for (const auto& [key, text] : texts)
+        EXPECT_EQ(delegate->fields.at(key)->text().toStdString(), text) << key;
     const std::set<std::string> onKeys = {"auto", "resizable", "center", "hide"};
     ASSERT_EQ(delegate->checks.size(), checkKeys.size());
     for (const auto& [key, box] : delegate->checks) {
@@ -126,7 +134,8 @@ TEST_F(Quitting, ClosingTheWindowSavesWhatWasTypedSinceTheLastSave) {
     const auto delegate = launch();
     delegate->fields.at("identity")->setText("Developer ID Application: Me");
     EXPECT_TRUE(delegate->window->close());
-    EXPECT_EQ(SettingsStore(delegate->defaults.file()).string("final.identity"), "Developer ID Application: Me");
+    EXPECT_EQ(SettingsStore(delegate->defaults.file()).string("final.identity"),
+              "Developer ID Application: Me");
 }
 
 TEST_F(Quitting, IsRefusedWhileBusyAndSavesNothing) {

@@ -35,12 +35,17 @@ protected:
     // A form that the window accepts; the runtime is only generated when a test builds for real.
     void fillComplete(const std::filesystem::path& runtime = "/no/runtime.zip") {
         writeFile(folder / "site/index.html", "<p>hello</p>");
-        fill({{"project", (folder / "site").string()}, {"runtime", runtime.string()},
-              {"output", (folder / "out").string()}, {"name", "Window App"}, {"bundle", "com.local.windowapp"}});
+        fill({{"project", (folder / "site").string()},
+              {"runtime", runtime.string()},
+              {"output", (folder / "out").string()},
+              {"name", "Window App"},
+              {"bundle", "com.local.windowapp"}});
         std::filesystem::create_directories(folder / "out");
     }
     std::string status() const { return delegate->status->text().toStdString(); }
-    bool waitForIdle() { return waitUntil([this] { return !delegate->active; }); }
+    bool waitForIdle() {
+        return waitUntil([this] { return !delegate->active; });
+    }
 
     std::unique_ptr<AppDelegate> delegate = launch();
 };
@@ -55,7 +60,9 @@ TEST_F(BuildAction, AnIncompleteFormIsRefusedInOrderWithNothingSavedAndNothingLo
     const std::string completeness = "Choose the project, matching NW.js runtime, and output folder first.";
     const std::string size = "Width and height must be whole numbers.";
     const auto set = [](const std::string& key, const std::string& text) {
-        return [key, text](AppDelegate& window) { window.fields.at(key)->setText(QString::fromStdString(text)); };
+        return [key, text](AppDelegate& window) {
+            window.fields.at(key)->setText(QString::fromStdString(text));
+        };
     };
     const auto on = [](const std::string& key) {
         return [key](AppDelegate& window) { window.checks.at(key)->setChecked(true); };
@@ -123,7 +130,8 @@ private:
     void record(std::vector<std::string>& into) const {
         const QProgressBar& bar = *window_.footer->progress();
         std::string text = window_.status->text().toStdString();
-        if (bar.isVisible()) text += " [" + std::to_string(bar.value()) + "/" + std::to_string(bar.maximum()) + "]";
+        if (bar.isVisible())
+            text += " [" + std::to_string(bar.value()) + "/" + std::to_string(bar.maximum()) + "]";
         if (into.empty() || into.back() != text) into.push_back(text);
     }
 
@@ -146,16 +154,17 @@ TEST_F(BuildAction, BuildsInTheBackgroundWithEveryProgressMessageAndStageInOrder
     for (const char* key : {"auto", "zip", "dmg"}) click(*delegate, key);
     fill({{"width", " 800 "}});
     const std::filesystem::path app = folder / "out/Window App.app";
-    BuildOptions elsewhere(folder / "site", delegate->fields.at("runtime")->text().toStdString(), folder / "other",
-                           "Window App", "1.0.0", "com.local.windowapp", std::nullopt, true);
+    BuildOptions elsewhere(folder / "site", delegate->fields.at("runtime")->text().toStdString(),
+                           folder / "other", "Window App", "1.0.0", "com.local.windowapp", std::nullopt,
+                           true);
     elsewhere.zip = true;
     std::filesystem::create_directories(folder / "other");
     const std::vector<std::string> messages = engineMessages(elsewhere);
     std::vector<std::string> expected;
     for (std::size_t done = 0; done < messages.size(); ++done) {
         const std::string& message = messages[done];
-        expected.push_back((message.starts_with("Finished: ") ? "Finished: " + app.string() : message) + " [" +
-                           std::to_string(done) + "/" + std::to_string(messages.size() - 1) + "]");
+        expected.push_back((message.starts_with("Finished: ") ? "Finished: " + app.string() : message) +
+                           " [" + std::to_string(done) + "/" + std::to_string(messages.size() - 1) + "]");
     }
     expected.push_back("\u2713 Built Window App.app");
 
@@ -235,8 +244,8 @@ TEST_F(BuildAction, TheWindowStaysResponsiveDuringABuild) {
 TEST_F(BuildAction, AStopSignalEndsTheBuildCleanlyThenQuits) {
     const auto stopDuringBuild = [this] {
         const std::filesystem::path toolPid = folder / "tool.pid";
-        writeFile(folder / "root/usr/bin/ditto", "#!/bin/sh\necho $$ > '" + toolPid.string() + "'\nexec sleep 60\n",
-                  0755);
+        writeFile(folder / "root/usr/bin/ditto",
+                  "#!/bin/sh\necho $$ > '" + toolPid.string() + "'\nexec sleep 60\n", 0755);
         setenv("BUNDLEKILN_TOOL_ROOT", (folder / "root").c_str(), 1);
         setenv("TMPDIR", (folder / "tmp").c_str(), 1);
         fillComplete(folder / "runtime.zip");
@@ -254,7 +263,8 @@ TEST_F(BuildAction, AStopSignalEndsTheBuildCleanlyThenQuits) {
     };
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(stopDuringBuild(), ::testing::ExitedWithCode(0),
-                "loop 0, signal " + std::to_string(SIGTERM) + ", staging left 0, tool group alive 0, beeps 0");
+                "loop 0, signal " + std::to_string(SIGTERM) +
+                    ", staging left 0, tool group alive 0, beeps 0");
 }
 
 } // namespace

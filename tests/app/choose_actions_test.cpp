@@ -41,7 +41,8 @@ TEST_F(ChooseActions, EachButtonOpensItsOwnKindOfPanelAtItsField) {
 
 TEST_F(ChooseActions, AChosenPathFillsItsFieldAndIsSavedAtOnceWithoutAnyCheck) {
     const auto delegate = launch();
-    panelAnswers = {folder / "no/such/runtime.zip", folder / "icon.png", std::filesystem::path("/out/folder/")};
+    panelAnswers = {folder / "no/such/runtime.zip", folder / "icon.png",
+                    std::filesystem::path("/out/folder/")};
     pressChooseButton(*delegate, "runtime");
     pressChooseButton(*delegate, "icon");
     pressChooseButton(*delegate, "output");

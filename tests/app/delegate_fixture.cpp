@@ -47,7 +47,9 @@ std::unique_ptr<AppDelegate> DelegateTest::launch(const std::vector<std::string>
     return delegate;
 }
 
-void DelegateTest::click(AppDelegate& delegate, const std::string& key) { delegate.checks.at(key)->click(); }
+void DelegateTest::click(AppDelegate& delegate, const std::string& key) {
+    delegate.checks.at(key)->click();
+}
 
 bool DelegateTest::waitUntil(const std::function<bool()>& condition, int milliseconds) {
     const QDeadlineTimer deadline(milliseconds);
@@ -76,7 +78,8 @@ std::filesystem::path DelegateTest::makeRuntime(const std::filesystem::path& int
     QProcess generator;
     generator.start("python3", arguments);
     if (!generator.waitForFinished(120000) || generator.exitCode() != 0)
-        throw std::runtime_error("the runtime generator failed: " + generator.readAllStandardError().toStdString());
+        throw std::runtime_error("the runtime generator failed: " +
+                                 generator.readAllStandardError().toStdString());
     return generator.readAllStandardOutput().trimmed().toStdString();
 }
 

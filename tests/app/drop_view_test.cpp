@@ -91,7 +91,8 @@ TEST_F(DropArea, EveryDragIsOfferedACopyAndAFileDropIsTakenAlsoWithoutACallback)
     DropView view;
     QMimeData text;
     text.setText("anything");
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &text, Qt::LeftButton,
+                          Qt::NoModifier);
     enter.ignore();
     QCoreApplication::sendEvent(&view, &enter);
     EXPECT_TRUE(enter.isAccepted());

@@ -7,9 +7,9 @@ namespace bundlekiln::app {
 namespace {
 
 CheckStates initialStates() {
-    return {{"auto", true},      {"resizable", true}, {"center", true}, {"top", false},
-            {"hide", true},      {"frameless", false}, {"close", false}, {"zip", false},
-            {"dmg", false},      {"sign", false},      {"notary", false}};
+    return {{"auto", true}, {"resizable", true},  {"center", true}, {"top", false},
+            {"hide", true}, {"frameless", false}, {"close", false}, {"zip", false},
+            {"dmg", false}, {"sign", false},      {"notary", false}};
 }
 
 CheckStates afterClick(CheckStates states, const std::string& key, bool nowOn) {

@@ -13,7 +13,9 @@ LoopbackServer::LoopbackServer() {
     });
 }
 
-std::string LoopbackServer::base() const { return "http://127.0.0.1:" + std::to_string(server_.serverPort()); }
+std::string LoopbackServer::base() const {
+    return "http://127.0.0.1:" + std::to_string(server_.serverPort());
+}
 
 void LoopbackServer::serve(QTcpSocket* socket) {
     auto request = std::make_shared<QByteArray>();

@@ -9,7 +9,9 @@ namespace {
 using bundlekiln::testing::TemporaryFolder;
 using bundlekiln::testing::writeFile;
 
-QString qt(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+QString qt(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
 
 /// Selects `item` in the panel and presses its confirm button; answers what
 /// the panel chose, or nothing when it stayed open.
@@ -50,7 +52,10 @@ TEST(OpenPanel, AFoldersOnlyPanelShowsAndChoosesFolders) {
 TEST(OpenPanel, OpensTitledAtItsPlace) {
     TemporaryFolder folder;
     writeFile(folder / "runtimes/nwjs.zip", "x");
-    OpenPanel panel(PanelRequest{true, true, {"zip"}, "Choose NW.js Runtime",
+    OpenPanel panel(PanelRequest{true,
+                                 true,
+                                 {"zip"},
+                                 "Choose NW.js Runtime",
                                  panelPlace((folder / "runtimes/nwjs.zip").string(), "/")});
     EXPECT_EQ(panel.windowTitle(), "Choose NW.js Runtime");
     EXPECT_EQ(panel.directory().absolutePath(), qt(folder / "runtimes"));

@@ -49,7 +49,8 @@ TEST_F(ProjectSelection, AFolderIsNamedAfterItselfAndItsTrailingSlashIsDropped) 
 
 TEST_F(ProjectSelection, APackageProjectBringsItsOwnNameAndVersionOverTypedOnes) {
     writeFile(folder / "cool/index.html", "<p>cool</p>");
-    writeFile(folder / "cool/package.json", R"({"name": "Cool-App_2", "version": "2.1.0", "main": "index.html"})");
+    writeFile(folder / "cool/package.json",
+              R"({"name": "Cool-App_2", "version": "2.1.0", "main": "index.html"})");
     delegate->fields.at("name")->setText("Typed Over");
     delegate->fields.at("runtime")->setText("/kept/runtime.zip");
     const Filled filled = select(folder / "cool");

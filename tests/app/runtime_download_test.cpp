@@ -103,10 +103,12 @@ TEST_F(RuntimeDownload, EveryFailureSaysWhyAndLeavesTheCacheAndTheFormAsTheyWere
         {"404", {404, "missing", {}, whole}, sentence},
         {"500", {500, "broken", {}, whole}, sentence},
         // The sentence stands first; the archive test's report follows in the details.
-        {"a body that is no zip", {200, "<html>not an archive</html>", {}, whole},
+        {"a body that is no zip",
+         {200, "<html>not an archive</html>", {}, whole},
          [this](const std::string& status) {
-             EXPECT_EQ(status, "Error: The downloaded file is not a valid ZIP archive. Try again or choose an "
-                               "existing ZIP.");
+             EXPECT_EQ(status,
+                       "Error: The downloaded file is not a valid ZIP archive. Try again or choose an "
+                       "existing ZIP.");
              EXPECT_TRUE(delegate->statusLine->details().contains("zipfile")) << status;
          }},
         {"a connection dropped halfway", {200, validZip(), {}, LoopbackServer::Ending::dropHalfway}, reason},
@@ -132,7 +134,8 @@ TEST_F(RuntimeDownload, AStalledDownloadShowsItsProgressAndEndsByCancelOrAtTheSt
     server.answer(armPath, {200, QByteArray(2'000'000, 'x'), {}, LoopbackServer::Ending::stallHalfway});
     const QProgressBar& bar = *delegate->footer->progress();
     delegate->downloadButton->click();
-    ASSERT_TRUE(waitUntil([&] { return bar.text() == "1.0 MB of 2.0 MB (50%)"; }, 10000)) << bar.text().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return bar.text() == "1.0 MB of 2.0 MB (50%)"; }, 10000))
+        << bar.text().toStdString();
     EXPECT_TRUE(bar.isVisible() && delegate->footer->cancelButton()->isVisible());
     delegate->footer->cancelButton()->click();
     EXPECT_FALSE(delegate->active);

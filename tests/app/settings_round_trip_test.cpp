@@ -12,7 +12,9 @@ using bundlekiln::testing::writeFile;
 
 using SettingsRoundTrip = DelegateTest;
 
-SettingsStore standardStore() { return SettingsStore::forSuite(AppDelegate::standardSuite); }
+SettingsStore standardStore() {
+    return SettingsStore::forSuite(AppDelegate::standardSuite);
+}
 
 TEST_F(SettingsRoundTrip, EveryControlComesBackAtTheNextStart) {
     {

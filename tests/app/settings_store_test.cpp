@@ -59,7 +59,8 @@ TEST_F(SettingsStoreTest, KeepsEachTypeInItsSuiteFileAcrossInstances) {
 
 TEST_F(SettingsStoreTest, WritesAnXMLPropertyListThatOtherReadersAccept) {
     SettingsStore store = SettingsStore::forSuite("xml");
-    store.setValues({{"final.name", std::string("A & <B>")}, {"final.zip", true}, {"final.arch", std::int64_t{1}}});
+    store.setValues(
+        {{"final.name", std::string("A & <B>")}, {"final.zip", true}, {"final.arch", std::int64_t{1}}});
     EXPECT_EQ(readFile(store.file()).rfind("<?xml", 0), 0u);
     EXPECT_EQ(readWithPlistlib(store.file()),
               "[('final.arch', 'int', 1), ('final.name', 'str', 'A & <B>'), ('final.zip', 'bool', True)]\n");
@@ -82,10 +83,11 @@ TEST_F(SettingsStoreTest, AValueOfAnotherTypeReadsAsAbsent) {
 TEST_F(SettingsStoreTest, AnUnreadableFileReadsAsEmptyAndIsReplacedAtTheNextChange) {
     const std::string good = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
                              "<key>final.name</key><string>Kept</string></dict></plist>";
-    for (const std::string& bad : {std::string("not a property list"), good.substr(0, good.size() / 2),
-                                   std::string("<plist version=\"1.0\"><array><string>x</string></array></plist>"),
-                                   std::string("{\"final.name\": \"json\"}"), std::string("bplist00\1\2\3", 11),
-                                   std::string("\0\1\2", 3), std::string()}) {
+    for (const std::string& bad :
+         {std::string("not a property list"), good.substr(0, good.size() / 2),
+          std::string("<plist version=\"1.0\"><array><string>x</string></array></plist>"),
+          std::string("{\"final.name\": \"json\"}"), std::string("bplist00\1\2\3", 11),
+          std::string("\0\1\2", 3), std::string()}) {
         const auto file = SettingsStore::suiteFile("broken");
         writeFile(file, bad);
         SettingsStore store = SettingsStore::forSuite("broken");

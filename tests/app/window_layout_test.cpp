@@ -85,8 +85,9 @@ TEST_P(WindowLayout, ScrollsVerticallyOnlyWhenShorterThanTheForm) {
     if (GetParam().height() == 600) {
         EXPECT_TRUE(shorter);
     }
-    const QString picture =
-        QString(BUNDLEKILN_SCREENSHOT_DIR "/window-%1x%2.png").arg(GetParam().width()).arg(GetParam().height());
+    const QString picture = QString(BUNDLEKILN_SCREENSHOT_DIR "/window-%1x%2.png")
+                                .arg(GetParam().width())
+                                .arg(GetParam().height());
     EXPECT_TRUE(delegate->window->grab().save(picture));
 }
 
@@ -119,7 +120,8 @@ TEST_P(WindowLayout, TheFooterShowsHoweverLongTheErrorWithTheWholeTextInItsDetai
 
 INSTANTIATE_TEST_SUITE_P(Sizes, WindowLayout, ::testing::Values(QSize(780, 850), QSize(700, 600)),
                          [](const auto& info) {
-                             return std::to_string(info.param.width()) + "x" + std::to_string(info.param.height());
+                             return std::to_string(info.param.width()) + "x" +
+                                    std::to_string(info.param.height());
                          });
 
 } // namespace

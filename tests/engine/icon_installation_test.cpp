@@ -21,9 +21,9 @@ using testing::TemporaryFolder;
 using testing::writeFile;
 
 const char* const iconSetNames[] = {
-    "icon_16x16.png",      "icon_16x16@2x.png",   "icon_32x32.png",      "icon_32x32@2x.png",
-    "icon_128x128.png",    "icon_128x128@2x.png", "icon_256x256.png",    "icon_256x256@2x.png",
-    "icon_512x512.png",    "icon_512x512@2x.png",
+    "icon_16x16.png",   "icon_16x16@2x.png",   "icon_32x32.png",   "icon_32x32@2x.png",
+    "icon_128x128.png", "icon_128x128@2x.png", "icon_256x256.png", "icon_256x256@2x.png",
+    "icon_512x512.png", "icon_512x512@2x.png",
 };
 const std::uint32_t iconSetSizes[] = {16, 32, 32, 64, 128, 256, 256, 512, 512, 1024};
 
@@ -94,7 +94,8 @@ TEST_F(IconInstallation, PNGsThatAreNotSquareImagesAreRefusedBeforeAnyToolRuns) 
     useToolRoot("/nonexistent-tool-root");
     const std::string whole = gradientPng(64, 64);
     std::string hugeHeader = whole.substr(0, 33);
-    hugeHeader.replace(16, 8, std::string("\x00\x0F\x42\x40\x00\x0F\x42\x40", 8));  // 1000000 x 1000000, bad CRC
+    hugeHeader.replace(16, 8,
+                       std::string("\x00\x0F\x42\x40\x00\x0F\x42\x40", 8)); // 1000000 x 1000000, bad CRC
     const std::pair<const char*, std::string> cases[] = {
         {"wide.png", gradientPng(512, 511)},
         {"text.png", "not an image"},
@@ -110,12 +111,13 @@ TEST_F(IconInstallation, PNGsThatAreNotSquareImagesAreRefusedBeforeAnyToolRuns) 
 }
 
 TEST_F(IconInstallation, AnImageTooLargeIsRefusedByItsHeaderAlone) {
-    std::string header = gradientPng(64, 64).substr(0, 33);  // signature and IHDR, nothing after
-    header.replace(16, 8, std::string("\x00\x00\xEA\x60\x00\x00\xEA\x60", 8));  // 60000 x 60000
+    std::string header = gradientPng(64, 64).substr(0, 33); // signature and IHDR, nothing after
+    header.replace(16, 8, std::string("\x00\x00\xEA\x60\x00\x00\xEA\x60", 8)); // 60000 x 60000
     const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(header.data() + 12), 17);
     for (int i = 0; i < 4; ++i) header[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
     writeFile(sources / "huge.png", header);
-    EXPECT_EQ(failureOf(sources / "huge.png"), "The icon is too large: its sides may be at most 16384 pixels.");
+    EXPECT_EQ(failureOf(sources / "huge.png"),
+              "The icon is too large: its sides may be at most 16384 pixels.");
 }
 
 TEST_F(IconInstallation, ASquarePNGBecomesTheTenSizeSetAndAnIcnsFile) {
@@ -138,9 +140,13 @@ TEST_F(IconInstallation, AFailingFourthResizeStopsEverythingAfterIt) {
     TemporaryFolder root;
     const fs::path log = root / "calls";
     writeFile(root / "usr/bin/sips",
-              "#!/bin/sh\necho \"sips $*\" >> '" + log.string() + "'\n"
-              "[ \"$(wc -l < '" + log.string() + "')\" -eq 4 ] && { echo 'sips: no space'; exit 1; }\n"
-              "exec '" BUNDLEKILN_TEST_TOOLROOT "/usr/bin/sips' \"$@\"\n", 0755);
+              "#!/bin/sh\necho \"sips $*\" >> '" + log.string() +
+                  "'\n"
+                  "[ \"$(wc -l < '" +
+                  log.string() +
+                  "')\" -eq 4 ] && { echo 'sips: no space'; exit 1; }\n"
+                  "exec '" BUNDLEKILN_TEST_TOOLROOT "/usr/bin/sips' \"$@\"\n",
+              0755);
     writeFile(root / "usr/bin/iconutil", "#!/bin/sh\necho \"iconutil $*\" >> '" + log.string() + "'\n", 0755);
     useToolRoot(root.path());
     writeFile(sources / "icon.png", gradientPng(32, 32));
@@ -151,10 +157,12 @@ TEST_F(IconInstallation, AFailingFourthResizeStopsEverythingAfterIt) {
     std::string expected;
     for (std::size_t i = 0; i < 4; ++i) {
         const std::string size = std::to_string(iconSetSizes[i]);
-        expected += "sips -z " + size + " " + size + " " + png + " --out " + (iconSet() / iconSetNames[i]).string() + "\n";
+        expected += "sips -z " + size + " " + size + " " + png + " --out " +
+                    (iconSet() / iconSetNames[i]).string() + "\n";
     }
     EXPECT_EQ(readFile(log), expected);
-    for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(fs::exists(iconSet() / iconSetNames[i]), i < 3) << iconSetNames[i];
+    for (std::size_t i = 0; i < 10; ++i)
+        EXPECT_EQ(fs::exists(iconSet() / iconSetNames[i]), i < 3) << iconSetNames[i];
     EXPECT_EQ(readFile(app / "Contents/Info.plist"), "{ CFBundleIconFile = nw.icns; CFBundleName = nwjs; }");
 }
 

@@ -39,7 +39,8 @@ TEST(MetadataValidation, ArchitectureSizeAndFrameInThatOrder) {
     EXPECT_EQ(verdict([](auto& o) { o.width = 99; }), badSize);
     EXPECT_EQ(verdict([](auto& o) { o.height = 16001; }), badSize);
     EXPECT_EQ(verdict([](auto& o) { o.width = -800; }), badSize);
-    EXPECT_EQ(verdict([](auto& o) { o.frameless = o.closeButton = true; }), "Choose only one frameless option.");
+    EXPECT_EQ(verdict([](auto& o) { o.frameless = o.closeButton = true; }),
+              "Choose only one frameless option.");
     EXPECT_EQ(verdict([](auto& o) { o.frameless = o.closeButton = true, o.width = 0; }), badSize);
     EXPECT_EQ(verdict([](auto& o) { o.closeButton = true; }), "ok");
 }
@@ -81,13 +82,15 @@ struct RecordingRoot {
 
     explicit RecordingRoot(const std::string& listing, const std::string& missingTool = "none") {
         const std::string log = (root / "runs.log").string();
-        testing::writeFile(root / "usr/bin/security",
-                           "#!/bin/sh\necho \"security $*\" >> '" + log + "'\ncat <<'EOF'\n" + listing + "\nEOF\n", 0755);
-        testing::writeFile(root / "usr/bin/xcrun",
-                           "#!/bin/sh\necho \"xcrun $*\" >> '" + log + "'\n[ \"$2\" = " + missingTool +
-                               " ] && { echo \"xcrun: error: unable to find utility \\\"$2\\\"\"; exit 72; }\n"
-                               "echo /usr/bin/$2\n",
-                           0755);
+        testing::writeFile(
+            root / "usr/bin/security",
+            "#!/bin/sh\necho \"security $*\" >> '" + log + "'\ncat <<'EOF'\n" + listing + "\nEOF\n", 0755);
+        testing::writeFile(
+            root / "usr/bin/xcrun",
+            "#!/bin/sh\necho \"xcrun $*\" >> '" + log + "'\n[ \"$2\" = " + missingTool +
+                " ] && { echo \"xcrun: error: unable to find utility \\\"$2\\\"\"; exit 72; }\n"
+                "echo /usr/bin/$2\n",
+            0755);
         setenv("BUNDLEKILN_TOOL_ROOT", root.path().c_str(), 1);
     }
     ~RecordingRoot() { unsetenv("BUNDLEKILN_TOOL_ROOT"); }
@@ -95,7 +98,8 @@ struct RecordingRoot {
     std::string runs() const { return testing::readFile(root / "runs.log"); }
 };
 
-const std::string developerIDListing = "  1) 4567EF01 \"Developer ID Application: Jo (X1)\"\n     1 valid identities found";
+const std::string developerIDListing =
+    "  1) 4567EF01 \"Developer ID Application: Jo (X1)\"\n     1 valid identities found";
 
 TEST(MetadataValidation, AListingWithoutADeveloperIDCertificateRefusesEvenAListedIdentity) {
     RecordingRoot tools("  1) 0123ABCD \"Apple Development: Jo (X1)\"\n     1 valid identities found");
@@ -144,24 +148,28 @@ std::string accented(std::size_t letters) {
 
 TEST(MetadataValidation, Names) {
     // Blanks beyond ASCII count too: no-break, ideographic, line separator.
-    for (const std::string& name : std::vector<std::string>{"", "   ", "\t\n", "\u00A0\u3000\u2028", "a/b", "a:b", ".",
-                                                            "..", "a\nb", "a\x7F", "\xC3", accented(126)})
+    for (const std::string& name :
+         std::vector<std::string>{"", "   ", "\t\n", "\u00A0\u3000\u2028", "a/b", "a:b", ".", "..", "a\nb",
+                                  "a\x7F", "\xC3", accented(126)})
         EXPECT_EQ(verdict(sampleOptions(name)), badName) << '"' << name << '"';
-    for (const std::string& name : std::vector<std::string>{" My App ", "...", "My.App", "\u00A0\u00E9\u00A0", "a" + accented(125)})
+    for (const std::string& name :
+         std::vector<std::string>{" My App ", "...", "My.App", "\u00A0\u00E9\u00A0", "a" + accented(125)})
         EXPECT_EQ(verdict(sampleOptions(name)), "ok") << '"' << name << '"';
 }
 
 TEST(MetadataValidation, Versions) {
     for (const std::string version : {"1", "1.0", "1.2.3", "1.2.3.4", "01.002"})
         EXPECT_EQ(verdict(sampleOptions("A", version)), "ok") << version;
-    for (const std::string version : {"1.2.3.4.5", "1.", ".1", "1..2", "v1.0", "1.0-beta", "1.0 ", " 1.0", "", "1.0\n", "\uFF11.0"})
+    for (const std::string version :
+         {"1.2.3.4.5", "1.", ".1", "1..2", "v1.0", "1.0-beta", "1.0 ", " 1.0", "", "1.0\n", "\uFF11.0"})
         EXPECT_EQ(verdict(sampleOptions("A", version)), badVersion) << version;
 }
 
 TEST(MetadataValidation, BundleIdentifiers) {
     for (const std::string id : {"com.example.myapp", "a.b", "com.my-company.app-2", "-.-", "a.b.c.d.e.f"})
         EXPECT_EQ(verdict(sampleOptions("A", "1.0", id)), "ok") << id;
-    for (const std::string id : {"myapp", "com..app", "com.example.", ".com.example", "com.example.my_app", "com.\xC3\xA9xample.app", "com.example.app\n"})
+    for (const std::string id : {"myapp", "com..app", "com.example.", ".com.example", "com.example.my_app",
+                                 "com.\xC3\xA9xample.app", "com.example.app\n"})
         EXPECT_EQ(verdict(sampleOptions("A", "1.0", id)), badBundleID) << id;
 }
 

@@ -16,8 +16,9 @@ bool refused(const fs::path& source, const fs::path& output) {
         refuseOutputInsideSource(source, output);
         return false;
     } catch (const BuilderError& error) {
-        EXPECT_EQ(error.message(),
-                  "Choose an output folder outside the source project to avoid copying builds into themselves.");
+        EXPECT_EQ(
+            error.message(),
+            "Choose an output folder outside the source project to avoid copying builds into themselves.");
         return true;
     }
 }
@@ -50,7 +51,8 @@ TEST(OutputGuard, SeesThroughSymbolicLinks) {
 TEST(OutputGuard, ExistingOutputsAreNeverOverwritten) {
     TemporaryFolder folder;
     const auto options = [&](bool zip, bool dmg) {
-        BuildOptions record(folder / "p", folder / "r.zip", folder / "out", "App", "1.0", "a.b", std::nullopt, dmg);
+        BuildOptions record(folder / "p", folder / "r.zip", folder / "out", "App", "1.0", "a.b", std::nullopt,
+                            dmg);
         record.zip = zip;
         return record;
     };

@@ -81,9 +81,10 @@ TEST_F(PlistUpdate, BinaryInfoBecomesXMLWithTheIdentitySetAndEverythingElseKept)
 }
 
 TEST_F(PlistUpdate, OldTextFormatInfoIsReadAndWrittenAsXML) {
-    writeFile(infoPath(), "// from an old runtime\n{\n  CFBundleIconFile = nw.icns;\n"
-                          "  \"CFBundleGetInfoString\" = \"nwjs \\\"115\\\"\";\n  Types = (html, \"web page\");\n"
-                          "  Blob = <0fA1 b2>;\n}\n");
+    writeFile(infoPath(),
+              "// from an old runtime\n{\n  CFBundleIconFile = nw.icns;\n"
+              "  \"CFBundleGetInfoString\" = \"nwjs \\\"115\\\"\";\n  Types = (html, \"web page\");\n"
+              "  Blob = <0fA1 b2>;\n}\n");
     KilnsmithTestAccess::updatePlist(app.path(), sampleOptions());
     const std::string written = readFile(infoPath());
     ASSERT_TRUE(written.starts_with("<?xml"));
@@ -96,7 +97,8 @@ TEST_F(PlistUpdate, OldTextFormatInfoIsReadAndWrittenAsXML) {
 }
 
 TEST_F(PlistUpdate, AnArrayAtTheTopIsAnInvalidInfoPlistAndStaysUntouched) {
-    const std::string array = "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>x</string></array></plist>";
+    const std::string array =
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>x</string></array></plist>";
     writeFile(infoPath(), array);
     try {
         KilnsmithTestAccess::updatePlist(app.path(), sampleOptions());
@@ -108,8 +110,9 @@ TEST_F(PlistUpdate, AnArrayAtTheTopIsAnInvalidInfoPlistAndStaysUntouched) {
 }
 
 TEST_F(PlistUpdate, DataThatIsNoPropertyListFailsWithTheParserReasonAndStaysUntouched) {
-    for (const std::string& bad : {std::string("{ unterminated = yes;"), std::string("<?xml version=\"1.0\"?><plist>"),
-                                  binaryText(runtimeInfo().root()).substr(0, 40)}) {
+    for (const std::string& bad :
+         {std::string("{ unterminated = yes;"), std::string("<?xml version=\"1.0\"?><plist>"),
+          binaryText(runtimeInfo().root()).substr(0, 40)}) {
         writeFile(infoPath(), bad);
         try {
             KilnsmithTestAccess::updatePlist(app.path(), sampleOptions());
@@ -122,7 +125,8 @@ TEST_F(PlistUpdate, DataThatIsNoPropertyListFailsWithTheParserReasonAndStaysUnto
 }
 
 TEST_F(PlistUpdate, AMissingInfoPlistIsAReadError) {
-    EXPECT_THROW(KilnsmithTestAccess::updatePlist(app.path(), sampleOptions()), std::filesystem::filesystem_error);
+    EXPECT_THROW(KilnsmithTestAccess::updatePlist(app.path(), sampleOptions()),
+                 std::filesystem::filesystem_error);
 }
 
 } // namespace

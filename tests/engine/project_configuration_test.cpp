@@ -48,7 +48,9 @@ Manifest settingsIn(const std::string& script) {
     return Manifest::parse(script.substr(start, script.find(";\n", start) - start));
 }
 
-Manifest htmlManifest() { return Manifest{{"name", "index"}, {"main", "index.html"}}; }
+Manifest htmlManifest() {
+    return Manifest{{"name", "index"}, {"main", "index.html"}};
+}
 
 TEST(ProjectConfiguration, FrameTitleAndSettingsFollowFramelessAndCloseButton) {
     struct Case {
@@ -88,9 +90,14 @@ TEST(ProjectConfiguration, OptionsReachTheWindowAndTheSettingsObject) {
     EXPECT_EQ(written["name"], "com.example.myapp");
     EXPECT_EQ(written["version"], "2.5");
     EXPECT_EQ(written["main"], "index.html");
-    EXPECT_EQ(written["window"], (Manifest{{"title", "My App"}, {"width", 1234}, {"height", 567},
-                                           {"resizable", false}, {"always_on_top", true}, {"frame", true},
-                                           {"fullscreen", false}, {"kiosk", false}}));
+    EXPECT_EQ(written["window"], (Manifest{{"title", "My App"},
+                                           {"width", 1234},
+                                           {"height", 567},
+                                           {"resizable", false},
+                                           {"always_on_top", true},
+                                           {"frame", true},
+                                           {"fullscreen", false},
+                                           {"kiosk", false}}));
     EXPECT_TRUE(written["window"]["width"].is_number_integer());
     const std::string script = project.script(written);
     const std::string settings = R"({"auto":false,"center":false,"close":false,"frameless":false,)"
@@ -99,14 +106,15 @@ TEST(ProjectConfiguration, OptionsReachTheWindowAndTheSettingsObject) {
 }
 
 TEST(ProjectConfiguration, TheProjectWindowKeepsItsOwnKeysLessLimitsAndPosition) {
-    const Manifest own{{"icon", "icon.png"}, {"min_width", 800}, {"max_width", 900}, {"min_height", 1},
-                       {"max_height", 2}, {"position", "mouse"}, {"fullscreen", true}, {"kiosk", true},
-                       {"transparent", true}};
+    const Manifest own{{"icon", "icon.png"}, {"min_width", 800}, {"max_width", 900},
+                       {"min_height", 1},    {"max_height", 2},  {"position", "mouse"},
+                       {"fullscreen", true}, {"kiosk", true},    {"transparent", true}};
     for (const bool center : {false, true}) {
         StagedProject project;
         BuildOptions options = sampleOptions();
         options.center = center;
-        const Manifest window = project.configure(Manifest{{"main", "a.html"}, {"window", own}}, options)["window"];
+        const Manifest window =
+            project.configure(Manifest{{"main", "a.html"}, {"window", own}}, options)["window"];
         EXPECT_EQ(window["icon"], "icon.png");
         EXPECT_EQ(window["transparent"], true);
         EXPECT_EQ(window["fullscreen"], false);
@@ -118,7 +126,8 @@ TEST(ProjectConfiguration, TheProjectWindowKeepsItsOwnKeysLessLimitsAndPosition)
 }
 
 TEST(ProjectConfiguration, AWindowOfAnotherTypeIsReplaced) {
-    for (const Manifest& value : {Manifest("wide"), Manifest::array({1, 2}), Manifest(3), Manifest(nullptr)}) {
+    for (const Manifest& value :
+         {Manifest("wide"), Manifest::array({1, 2}), Manifest(3), Manifest(nullptr)}) {
         StagedProject project;
         const Manifest window = project.configure(Manifest{{"main", "a.html"}, {"window", value}})["window"];
         EXPECT_TRUE(window.is_object()) << value;
@@ -136,9 +145,10 @@ TEST(ProjectConfiguration, PackageJSONIsSortedAndIndentedAndKeepsNumbers) {
     EXPECT_NE(text.find("\n  \"big\": 9007199254740993,\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\"main\": \"a/b.html\""), std::string::npos);
     EXPECT_NE(text.find("\"text\": \"caf\u00e9\""), std::string::npos);
-    EXPECT_NE(text.find("\"zeta\": {\n    \"a\": {\n      \"c\": 1.5,\n      \"d\": [\n        3,\n        {\n"
-                        "          \"x\": 2,\n          \"y\": 1\n"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("\"zeta\": {\n    \"a\": {\n      \"c\": 1.5,\n      \"d\": [\n        3,\n        {\n"
+                  "          \"x\": 2,\n          \"y\": 1\n"),
+        std::string::npos)
         << text;
     const Manifest written = Manifest::parse(text);
     EXPECT_EQ(written["one"].get<double>(), 1.0);
@@ -174,7 +184,8 @@ TEST(ProjectConfiguration, TheProjectScriptRunsFirstAndStaysInPlace) {
         StagedProject project;
         writeFile(project.staged / c.file, "\xEF\xBB\xBFwindow.booted = '\u00e9';");
         const Manifest written = project.configure(Manifest{{"main", "a.html"}, {"inject_js_end", c.value}});
-        EXPECT_TRUE(project.script(written).starts_with("window.booted = '\u00e9';\n;\n" + scriptStart)) << c.value;
+        EXPECT_TRUE(project.script(written).starts_with("window.booted = '\u00e9';\n;\n" + scriptStart))
+            << c.value;
         EXPECT_EQ(readFile(project.staged / c.file), "\xEF\xBB\xBFwindow.booted = '\u00e9';");
     }
 }
@@ -211,9 +222,10 @@ TEST(ProjectConfiguration, AnUnreadableProjectScriptFailsWithTheSystemsError) {
         const char* value;
         std::errc reason;
     };
-    for (const Case& c : {Case{"missing.js", std::errc::no_such_file_or_directory},
-                          Case{"js", std::errc::is_a_directory}, Case{"latin1.js", std::errc::illegal_byte_sequence},
-                          Case{"/etc/passwd", std::errc::no_such_file_or_directory}}) {
+    for (const Case& c :
+         {Case{"missing.js", std::errc::no_such_file_or_directory}, Case{"js", std::errc::is_a_directory},
+          Case{"latin1.js", std::errc::illegal_byte_sequence},
+          Case{"/etc/passwd", std::errc::no_such_file_or_directory}}) {
         StagedProject project;
         writeFile(project.staged / "js/boot.js", "");
         writeFile(project.staged / "latin1.js", "// caf\xE9");

@@ -25,7 +25,9 @@ std::string refusal(const std::filesystem::path& project) {
     return "accepted";
 }
 
-Manifest manifestOf(const std::filesystem::path& project) { return Kilnsmith().validateProject(project); }
+Manifest manifestOf(const std::filesystem::path& project) {
+    return Kilnsmith().validateProject(project);
+}
 
 TEST(ProjectValidation, SingleFilesByExtension) {
     TemporaryFolder folder;
@@ -86,7 +88,8 @@ TEST(ProjectValidation, MainValuesThatAreRefused) {
         {R"({"main":"index.html?debug=1#top"})",
          "package.json points to \u2018index.html?debug=1#top\u2019, but that file is missing."},
         {"{ not json", "package.json is not valid JSON: unexpected character at line 1, column 4."},
-        {"{\n  \"main\": 1e999999\n}", "package.json is not valid JSON: number out of range at line 2, column 18."},
+        {"{\n  \"main\": 1e999999\n}",
+         "package.json is not valid JSON: number out of range at line 2, column 18."},
         {R"({"main":"a)", "package.json is not valid JSON: unexpected end of text at line 1, column 11."},
     };
     for (const auto& [json, message] : cases) {
@@ -117,7 +120,8 @@ TEST(ProjectValidation, NestingBeyondTheLimitIsRefusedWhileParsing) {
     TemporaryFolder folder;
     writeFile(folder / "p/index.html", "");
     const auto nested = [](int depth) {
-        return R"({"main":"index.html","x":)" + std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}";
+        return R"({"main":"index.html","x":)" + std::string(depth - 1, '[') + std::string(depth - 1, ']') +
+               "}";
     };
     writeFile(folder / "p/package.json", nested(maximumManifestDepth));
     EXPECT_EQ(refusal(folder / "p"), "accepted");

@@ -17,7 +17,8 @@ std::string repeated(const std::string& text, std::size_t times) {
 
 std::string bigEndian(std::uint64_t value, int bytes) {
     std::string result;
-    for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) result += static_cast<char>(value >> shift & 0xFF);
+    for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8)
+        result += static_cast<char>(value >> shift & 0xFF);
     return result;
 }
 
@@ -29,8 +30,10 @@ std::string nestedBinary(std::size_t count, bool cycle = false) {
     for (std::size_t i = 0; i < count; ++i) {
         offsets += bigEndian(data.size(), 4);
         const bool last = i + 1 == count;
-        if (last && !cycle) data += '\xA0';
-        else data += '\xA1' + bigEndian(last ? 0 : i + 1, 4);
+        if (last && !cycle)
+            data += '\xA0';
+        else
+            data += '\xA1' + bigEndian(last ? 0 : i + 1, 4);
     }
     const std::size_t table = data.size();
     return data + offsets + std::string(6, '\0') + '\x04' + '\x04' + bigEndian(count, 8) + bigEndian(0, 8) +
@@ -47,8 +50,8 @@ std::string sharedBinary(std::size_t count) {
         data += i == count ? std::string("\x51x") : '\xA2' + bigEndian(i + 1, 4) + bigEndian(i + 1, 4);
     }
     const std::size_t table = data.size();
-    return data + offsets + std::string(6, '\0') + '\x04' + '\x04' + bigEndian(count + 1, 8) + bigEndian(0, 8) +
-           bigEndian(table, 8);
+    return data + offsets + std::string(6, '\0') + '\x04' + '\x04' + bigEndian(count + 1, 8) +
+           bigEndian(0, 8) + bigEndian(table, 8);
 }
 
 std::string reasonFor(const std::string& data) {
@@ -86,7 +89,7 @@ TEST(PropertyList, DamagedBinaryDataIsRefused) {
         EXPECT_NE(reasonFor(good.substr(0, length)), "<parsed>") << length;
     }
     std::string outOfTable = good;
-    outOfTable[10] = '\x7F';  // the first array's reference
+    outOfTable[10] = '\x7F'; // the first array's reference
     EXPECT_NE(reasonFor(outOfTable), "<parsed>");
 }
 

@@ -14,7 +14,9 @@ namespace fs = std::filesystem;
 const std::string notARuntime = "Runtime must be an NW.js .zip download or an extracted .app.";
 const std::string noAppInArchive = "No macOS .app was found in that runtime archive.";
 
-void makeBundle(const fs::path& app) { testing::writeFile(app / "Contents/MacOS/nwjs", "", 0755); }
+void makeBundle(const fs::path& app) {
+    testing::writeFile(app / "Contents/MacOS/nwjs", "", 0755);
+}
 
 std::string refusal(const fs::path& runtime, const fs::path& staging) {
     try {
@@ -32,8 +34,8 @@ protected:
     void TearDown() override { unsetenv("BUNDLEKILN_TOOL_ROOT"); }
 
     fs::path zipOf(const std::string& folder, const std::string& archive) {
-        const std::string command = "cd '" + (files / folder).string() + "' && zip -qry '" +
-                                    (files / archive).string() + "' .";
+        const std::string command =
+            "cd '" + (files / folder).string() + "' && zip -qry '" + (files / archive).string() + "' .";
         EXPECT_EQ(std::system(command.c_str()), 0);
         return files / archive;
     }
@@ -68,7 +70,8 @@ TEST_F(RuntimeResolution, FoldersAndFilesThatAreNoRuntime) {
 TEST_F(RuntimeResolution, ArchivesOfAnyCaseAreUnpackedIntoStaging) {
     makeBundle(files / "download/nwjs-v1/nwjs.app");
     const fs::path archive = zipOf("download", "runtime.ZIP");
-    EXPECT_EQ(KilnsmithTestAccess::resolveRuntime(archive, staging.path()), staging / "runtime/nwjs-v1/nwjs.app");
+    EXPECT_EQ(KilnsmithTestAccess::resolveRuntime(archive, staging.path()),
+              staging / "runtime/nwjs-v1/nwjs.app");
 }
 
 TEST_F(RuntimeResolution, ArchiveWithoutAQualifyingBundle) {

@@ -31,8 +31,8 @@ TEST(SigningList, LinksAreNeitherListedNorFollowedAndNamesOrFirstBytesDecide) {
     ASSERT_EQ(items.size(), 5u);
     EXPECT_EQ(items.front(), app / "Contents/Frameworks/K.framework/Versions/A/K");
     // Equal depths keep the order the folders list them in, which varies.
-    const std::vector<fs::path> shallow = {app / "Contents/Frameworks/K.framework", app / "Contents/Resources/tool.app",
-                                           app / "Contents/MacOS/nwjs"};
+    const std::vector<fs::path> shallow = {app / "Contents/Frameworks/K.framework",
+                                           app / "Contents/Resources/tool.app", app / "Contents/MacOS/nwjs"};
     EXPECT_TRUE(std::is_permutation(items.begin() + 1, items.begin() + 4, shallow.begin()));
     EXPECT_EQ(items.back(), app.path());
 }

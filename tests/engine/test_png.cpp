@@ -38,8 +38,8 @@ std::string gradientPng(std::uint32_t width, std::uint32_t height, std::optional
         throw std::runtime_error("libpng could not write the test image");
     }
     png_set_write_fn(png, &out, append, noFlush);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (resolution) png_set_pHYs(png, info, resolution->x, resolution->y, PNG_RESOLUTION_METER);
     png_write_info(png, info);
     png_write_image(png, rows.data());

@@ -14,7 +14,8 @@ struct Resolution {
 
 /// A complete RGBA PNG of width x height with a colour gradient, written by
 /// libpng, optionally with a pHYs chunk in pixels per metre.
-std::string gradientPng(std::uint32_t width, std::uint32_t height, std::optional<Resolution> resolution = std::nullopt);
+std::string gradientPng(std::uint32_t width, std::uint32_t height,
+                        std::optional<Resolution> resolution = std::nullopt);
 
 /// The width and height that a PNG's IHDR chunk states.
 std::pair<std::uint32_t, std::uint32_t> pngHeaderSize(const std::string& png);

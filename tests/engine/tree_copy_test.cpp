@@ -3,8 +3,8 @@
 #include "temporary_folder.h"
 #include "tree_copy.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace bundlekiln {
@@ -94,7 +94,8 @@ TEST(NoClobberMove, NeverReplacesWhatIsThere) {
 TEST(NoClobberMove, AcrossFileSystemsCopiesCompletelyThenRemovesTheSource) {
     TemporaryFolder output;
     if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
-    struct stat shm {}, out {};
+    struct stat shm {
+    }, out{};
     stat("/dev/shm", &shm);
     stat(output.path().c_str(), &out);
     if (shm.st_dev == out.st_dev) GTEST_SKIP() << "/dev/shm is on the same device";

@@ -17,6 +17,7 @@ void setOddModificationTime(const std::filesystem::path& path, long seconds);
 
 /// Succeeds when both paths have equal type and permission bits and
 /// modification times to the nanosecond.
-testing::AssertionResult sameModeAndTime(const std::filesystem::path& left, const std::filesystem::path& right);
+testing::AssertionResult sameModeAndTime(const std::filesystem::path& left,
+                                         const std::filesystem::path& right);
 
-}  // namespace hosttools_test
+} // namespace hosttools_test

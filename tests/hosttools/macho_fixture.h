@@ -7,8 +7,8 @@
 namespace hosttools_test {
 
 struct CpuPair {
-  std::uint32_t cpuType;
-  std::uint32_t cpuSubtype;
+    std::uint32_t cpuType;
+    std::uint32_t cpuSubtype;
 };
 
 /// A bare Mach-O header (no load commands) for one architecture.
@@ -21,4 +21,4 @@ std::string fatFile(const std::vector<CpuPair>& slices, bool wide);
 /// Big-endian 32-bit value, as fat headers store them.
 std::string bigEndian32(std::uint32_t value);
 
-}  // namespace hosttools_test
+} // namespace hosttools_test

@@ -9,4 +9,4 @@ namespace hosttools_test {
 /// then text that does, so that compressed output holds pieces of both kinds.
 std::string mixedBytes(std::size_t size);
 
-}  // namespace hosttools_test
+} // namespace hosttools_test

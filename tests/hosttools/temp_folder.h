@@ -8,17 +8,17 @@ namespace hosttools_test {
 /// A fresh folder under the system temporary folder, removed with its
 /// contents when the object goes away.
 class TempFolder {
- public:
-  TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  ~TempFolder();
+public:
+    TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder();
 
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::filesystem::path& relative) const { return path_ / relative; }
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::filesystem::path& relative) const { return path_ / relative; }
 
- private:
-  std::filesystem::path path_;
+private:
+    std::filesystem::path path_;
 };
 
 /// Writes `contents` to `file`, creating its parent folders.
@@ -27,4 +27,4 @@ void writeFile(const std::filesystem::path& file, const std::string& contents);
 /// The whole contents of `file`.
 std::string readFile(const std::filesystem::path& file);
 
-}  // namespace hosttools_test
+} // namespace hosttools_test
