@@ -16,6 +16,7 @@ import hashlib
 import json
 import os
 import shutil
+import signal
 import subprocess
 
 from measure import ROOT, make_runtime, median, timed_build
@@ -64,6 +65,22 @@ def last_error(text):
     return lines[-1] if lines else (text.strip().splitlines() or ["(no output)"])[-1]
 
 
+def run_as_group(command):
+    """Runs `command` in a process group of its own and ends the whole group on every way out, so the
+    checksum server that the build's shell starts in the background never outlives it."""
+    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                               start_new_session=True)
+    try:
+        output, errors = process.communicate()
+        return process.returncode, output, errors
+    finally:
+        try:
+            os.killpg(process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        process.wait()
+
+
 class Peer:
     def __init__(self, folder, scratch, project, runtime):
         self.driver = os.path.join(folder, os.path.basename(DRIVER))
@@ -85,11 +102,11 @@ class Peer:
         self.clear()
         os.makedirs(self.cache)
         shutil.copy(self.runtime, self.cache)
-        result = subprocess.run(self.command(packaging), capture_output=True, text=True)
+        returncode, output, errors = run_as_group(self.command(packaging))
         self.clear()
-        if result.returncode != 0:
-            return None, last_error(result.stdout + result.stderr)
-        seconds, peak = result.stdout.split()[-2:]
+        if returncode != 0:
+            return None, last_error(output + errors)
+        seconds, peak = output.split()[-2:]
         return (float(seconds), int(peak) / 1024), None
 
     def clear(self):
