@@ -50,7 +50,7 @@ class RecordingRoot:
         if os.path.islink(tool):
             os.remove(tool)
             os.symlink(real, target)
-        elif os.path.lexists(tool):
+        else:
             os.rename(tool, target)
         with open(tool, "w") as stream:
             stream.write(WRAPPER % {name: shlex.quote(value) for name, value in (
@@ -60,13 +60,8 @@ class RecordingRoot:
 
     def replace(self, tool, script):
         """Makes `tool` (a path such as "/usr/bin/security") run the shell `script` instead, still logged."""
-        path = os.path.join(self.path, tool.lstrip("/"))
-        target = path + ".real"
-        if os.path.lexists(target):
-            os.remove(target)
-        if not os.path.lexists(path):
-            os.makedirs(os.path.dirname(path), exist_ok=True)
-            self._wrap(path, None)
+        target = os.path.join(self.path, tool.lstrip("/")) + ".real"
+        os.remove(target)
         with open(target, "w") as stream:
             stream.write("#!/bin/sh\n" + script)
         os.chmod(target, stat.S_IRWXU)
@@ -79,7 +74,8 @@ class RecordingRoot:
             stream.write("%d\n%d\n%s." % (run, status, output))
 
     def forget_calls(self):
-        for path in (self.log, self.counter):
+        """Starts the log and the count of runs afresh, with no run made to fail."""
+        for path in (self.log, self.counter, self.fault):
             if os.path.exists(path):
                 os.remove(path)
 

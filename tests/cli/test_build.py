@@ -1,213 +1,134 @@
+"""Whole builds from each form of runtime, the installed program, and every refusal as the user meets it."""
+
 import os
+import pathlib
 import plistlib
+import shutil
 import subprocess
-import unittest
 
-from harness import (ADDING, EXECUTABLE, PREPARING, SIGNING, TOOL_ROOT, BuildTestCase, added_by_configuration,
-                     bundled_project_hash, make_runtime, tree_hash)
+from harness import (EXISTS, IDENTITY, BuildTestCase, added_by_configuration, bundled_project_hash,
+                     mount_memory_file_system, read_plist, tree_hash, write)
 
-EXISTS = ("An output with this name already exists. Choose a new name or output folder; "
-          "existing builds are never overwritten.")
-INSIDE = "Choose an output folder outside the source project to avoid copying builds into themselves."
-NOT_A_RUNTIME = "Runtime must be an NW.js .zip download or an extracted .app."
+FRAMEWORK = "Contents/Frameworks/nwjs Framework.framework"
+CHOSEN = {"CFBundleName": "My App", "CFBundleDisplayName": "My App", "CFBundleIdentifier": "com.Example.App",
+          "CFBundleShortVersionString": "1.2.3", "CFBundleVersion": "1.2.3", "NSHighResolutionCapable": True}
+
+
+def llvm_archs(path):
+    return subprocess.run(["llvm-lipo-14", "-archs", path], check=True, capture_output=True, text=True).stdout.split()
 
 
 class SuccessfulBuildTest(BuildTestCase):
-    def assertBuilt(self, result, name="Demo"):
-        app = os.path.join(self.output, name + ".app")
-        self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertEqual(result.stderr, "")
-        self.assertEqual(result.stdout.splitlines(), [PREPARING, ADDING, SIGNING, "Finished: " + app])
-        self.assertNoStagingLeft()
-        self.assertSignatureVerifies(app)
-        return app
+    def test_each_form_of_runtime_for_each_architecture(self):
+        universal = self.runtime(form="folder", arch="universal", plist="binary")
+        # Every runtime's own Info.plist holds the same; the old text format has strings only.
+        own = read_plist(universal + "/nwjs.app/Contents/Info.plist")
+        # The runtime, the --arch chosen, the architectures it holds, its own Info.plist.
+        for runtime, option, archs, info in (
+                (self.runtime(), "arm64", ["arm64"], own),
+                (universal, "x64", ["x86_64", "arm64"], own),
+                (universal + "/nwjs.app", "arm64", ["x86_64", "arm64"], own),
+                (self.runtime(form="folder", arch="x86_64", plist="text"), "x64", ["x86_64"], None)):
+            with self.subTest(runtime=os.path.relpath(runtime, self.folder), arch=option):
+                before = self.inputs(runtime)
+                result = self.build("--arch", option, "--version", "1.2.3", "--bundle-id", "com.Example.App",
+                                    runtime=runtime, name="My App")
+                app = self.assertBuilt(result, "My App")
+                self.assertEqual(self.inputs(runtime), before)
+                self.assertEqual(bundled_project_hash(app), tree_hash(self.project))
+                for binary in ("Contents/MacOS/nwjs", FRAMEWORK + "/nwjs Framework"):
+                    self.assertEqual(llvm_archs(os.path.join(app, binary)), archs, binary)
+                self.assertEqual(os.stat(os.path.join(app, "Contents/MacOS/nwjs")).st_mode & 0o777, 0o755)
+                for link in ("Versions/Current", "nwjs Framework", "Resources", "Helpers", "Libraries"):
+                    self.assertTrue(os.path.islink(os.path.join(app, FRAMEWORK, link)), link)
+                with open(os.path.join(app, "Contents/Info.plist"), "rb") as stream:
+                    data = stream.read()
+                self.assertTrue(data.startswith(b"<?xml"), data[:40])
+                written = plistlib.loads(data)
+                self.assertEqual({key: written[key] for key in CHOSEN}, CHOSEN)
+                if info:
+                    self.assertEqual({key: value for key, value in written.items() if key not in CHOSEN},
+                                     {key: value for key, value in info.items() if key not in CHOSEN})
+                shutil.rmtree(self.output)
 
-    def test_from_the_zip_download(self):
-        runtime = self.runtime()
-        before = (tree_hash(self.project), tree_hash(runtime))
-        app = self.assertBuilt(self.build(runtime=runtime))
-        self.assertEqual((tree_hash(self.project), tree_hash(runtime)), before)
-        with open(os.path.join(app, "Contents/Info.plist"), "rb") as stream:
-            self.assertEqual(plistlib.load(stream)["CFBundleExecutable"], "nwjs")
-        framework = os.path.join(app, "Contents/Frameworks/nwjs Framework.framework")
-        for link in ("Versions/Current", "nwjs Framework", "Resources", "Helpers", "Libraries"):
-            self.assertTrue(os.path.islink(os.path.join(framework, link)), link)
-        self.assertTrue(os.path.isfile(os.path.join(framework, "Helpers/nwjs Helper.app/Contents/MacOS/nwjs Helper")))
-        self.assertEqual(os.stat(os.path.join(app, "Contents/MacOS/nwjs")).st_mode & 0o777, 0o755)
-        self.assertEqual(bundled_project_hash(app), tree_hash(self.project))
-
-    def test_from_the_extracted_folder_and_the_app_with_a_binary_plist(self):
-        for form in ("folder", "app"):
-            runtime = self.runtime(form=form, plist="binary")
-            before = tree_hash(runtime)
-            app = self.assertBuilt(self.build(runtime=runtime, name=form), form)
-            self.assertEqual(tree_hash(runtime), before)
-            with open(os.path.join(app, "Contents/Info.plist"), "rb") as stream:
-                # The copy takes the build's identity; the runtime's own stays as it was.
-                self.assertEqual(plistlib.load(stream)["CFBundleIdentifier"], "com.local.nwapp")
-
-    def test_a_single_page_brings_its_whole_folder(self):
-        open(os.path.join(self.project, "unused.bin"), "wb").write(b"\0\1\2")
+    def test_a_page_brings_its_whole_folder_but_never_the_staging_folder(self):
+        write(os.path.join(self.project, "unused.bin"), b"\0\1\2")
         os.symlink("index.html", os.path.join(self.project, "alias.html"))
         app = self.assertBuilt(self.build(project=os.path.join(self.project, "index.html")))
         self.assertEqual(bundled_project_hash(app), tree_hash(self.project))
-
-    def test_a_page_in_the_temporary_folder_does_not_copy_the_staging_folder(self):
-        page = os.path.join(self.temporary, "page.html")
-        open(page, "w").write("<p>hi</p>")
-        app = self.assertBuilt(self.build(project=page))
+        # A page in the temporary folder has the staging folder beside it.
+        page = write(os.path.join(self.temporary, "page.html"), "<p>hi</p>")
+        app = self.assertBuilt(self.build(project=page, name="Page"), "Page")
         bundled = os.listdir(os.path.join(app, "Contents/Resources/app.nw"))
         self.assertEqual([name for name in bundled if not added_by_configuration(name)], ["page.html"])
 
-    def test_architectures(self):
-        universal = self.runtime(arch="universal")
-        self.assertBuilt(self.build("--arch", "x64", runtime=universal, name="Intel"), "Intel")
-        self.assertBuilt(self.build(runtime=universal, name="Arm"), "Arm")
-        self.assertBuilt(self.build("--arch", "x64", runtime=self.runtime(arch="x86_64"), name="X"), "X")
-        result = self.build("--arch", "x64")
-        self.assertRefused(result, "The selected runtime does not match the chosen architecture (x86_64). "
-                                   "Choose or download the matching runtime.")
-        self.assertEqual(result.stdout, PREPARING + "\n")
-
     def test_staging_on_another_file_system_than_the_output(self):
-        shm = "/dev/shm"
-        if not os.path.isdir(shm) or os.stat(shm).st_dev == os.stat(self.folder).st_dev:
-            self.skipTest("no second file system")
-        temporary = os.path.join(shm, os.path.basename(self.folder))
-        os.makedirs(temporary)
-        try:
-            result = self.build(temporary=temporary)
-            self.assertEqual(result.returncode, 0, result.stderr)
-            self.assertEqual(os.listdir(temporary), [])
-            self.assertEqual(os.listdir(self.output), ["Demo.app"])
-            self.assertEqual(bundled_project_hash(os.path.join(self.output, "Demo.app")), tree_hash(self.project))
-            self.assertTrue(os.path.islink(os.path.join(self.output, "Demo.app/Contents/Frameworks/"
-                                                        "nwjs Framework.framework/Versions/Current")))
-        finally:
-            subprocess.run(["rm", "-rf", temporary])
+        self.temporary = mount_memory_file_system(os.path.join(self.folder, "memory"), 64, self.addCleanup)
+        app = self.assertBuilt(self.build())
+        self.assertEqual(os.listdir(self.temporary), [])
+        self.assertEqual(os.listdir(self.output), ["Demo.app"])
+        self.assertEqual(bundled_project_hash(app), tree_hash(self.project))
+        self.assertTrue(os.path.islink(os.path.join(app, FRAMEWORK, "Versions/Current")))
 
-
-class InstalledProgramTest(BuildTestCase):
-    def test_the_installed_program_finds_its_stand_ins(self):
+    def test_the_installed_program_finds_its_stand_ins_and_its_window_and_loads_no_window_toolkit(self):
         prefix = os.path.join(self.folder, "prefix")
         subprocess.run(["cmake", "--install", os.environ["BUNDLEKILN_BUILD_DIR"], "--prefix", prefix],
                        check=True, capture_output=True)
-        environment = {k: v for k, v in os.environ.items() if k != "BUNDLEKILN_TOOL_ROOT"}
-        environment["TMPDIR"] = self.temporary
-        result = subprocess.run([os.path.join(prefix, "bin/bundlekiln"), "--build", "--project", self.project,
-                                 "--runtime", self.runtime(), "--output", self.output, "--name", "Installed"],
-                                capture_output=True, text=True, env=environment)
+        program = os.path.join(prefix, "bin/bundlekiln")
+        # The loader writes one log per process, the tools' included.
+        environment = {name: value for name, value in self.environment().items() if name not in (
+            "BUNDLEKILN_TOOL_ROOT", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+        loader = dict(environment, LD_DEBUG="libs", LD_DEBUG_OUTPUT=os.path.join(self.folder, "loader"))
+        result = subprocess.run([program, *self.command(name="Installed")[1:]], capture_output=True, text=True,
+                                env=loader, timeout=120)
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertTrue(os.path.isfile(os.path.join(self.output, "Installed.app/Contents/MacOS/nwjs")))
-        self.assertTrue(os.path.islink(os.path.join(prefix, "libexec/bundlekiln/toolroot/bin/chmod")))
-        # Without a display, the message comes from the installed window module, so the program found it.
-        for variable in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
-            environment.pop(variable, None)
-        window = subprocess.run([os.path.join(prefix, "bin/bundlekiln")], capture_output=True, text=True,
-                                env=environment, timeout=60)
-        self.assertEqual((window.returncode, window.stderr), (1, "No display is available for the desktop window; "
-                                                                 "run with --build for a headless build.\n"))
-
-    def test_a_headless_build_loads_no_window_toolkit(self):
-        # The loader writes one log per process, the tools' included.
-        environment = dict(os.environ, BUNDLEKILN_TOOL_ROOT=TOOL_ROOT, TMPDIR=self.temporary, LD_DEBUG="libs",
-                           LD_DEBUG_OUTPUT=os.path.join(self.folder, "loader"))
-        result = subprocess.run([EXECUTABLE, "--build", "--project", self.project, "--runtime", self.runtime(),
-                                 "--output", self.output, "--name", "Headless"], capture_output=True, text=True,
-                                env=environment, timeout=120)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        loaded = "".join(open(os.path.join(self.folder, name)).read() for name in os.listdir(self.folder)
+        loaded = "".join(pathlib.Path(self.folder, name).read_text() for name in os.listdir(self.folder)
                          if name.startswith("loader"))
         self.assertIn("calling init: ", loaded)
         self.assertEqual([line for line in loaded.splitlines() if "calling init:" in line and "libQt6" in line], [])
+        # Without a display, the message comes from the installed window module, so the program found it.
+        window = subprocess.run([program], capture_output=True, text=True, env=environment, timeout=60)
+        self.assertEqual((window.returncode, window.stderr), (1, "No display is available for the desktop window; "
+                                                                 "run with --build for a headless build.\n"))
 
 
-class RefusedBuildTest(BuildTestCase):
-    def assertRefusedCleanly(self, result, message):
-        self.assertRefused(result, message)
-        self.assertNoStagingLeft()
-        self.assertOutputEmpty()
+class RefusalTest(BuildTestCase):
+    def test_each_refusal_reaches_the_user_whole_and_leaves_everything_as_it_was(self):
+        self.use_stand_in_keychain()
+        self.runtime()
+        inputs = os.path.join(self.folder, "inputs")
+        notes = write(os.path.join(inputs, "notes.txt"), "")
+        os.makedirs(os.path.join(inputs, "hollow/nwjs.APP/Contents/MacOS"))
+        subprocess.run(["zip", "-qr", "empty.zip", "hollow"], cwd=inputs, check=True)
+        damaged = os.path.join(self.runtime(form="folder"), "nwjs.app")
+        write(os.path.join(damaged, "Contents/Info.plist"), plistlib.dumps(["not a dictionary"]))
+        taken = os.path.join(inputs, "taken")
+        write(os.path.join(taken, "Demo.app/mine"), "keep")
+        write(os.path.join(taken, "Other.zip"), "")
+        for case, message, options, arguments in (
+                ("a text the build judges", "Version must look like 1.0 or 1.2.3.", ("--version", "v1"), {}),
+                ("an identity not in the keychain, judged before the version",
+                 "The signing identity was not found in the login Keychain. Use your Developer ID Application "
+                 "certificate name or SHA-1 fingerprint.", ("--sign", "John Roe", "--version", "v1"), {}),
+                ("a notary profile not in the keychain", "xcrun: No Keychain password item found for profile: someone "
+                 "else (profiles are read from %s)" % os.environ["BUNDLEKILN_NOTARY_PROFILES"],
+                 ("--sign", IDENTITY, "--notary-profile", "someone else"), {}),
+                ("a file that is no page", "Choose an HTML file or project folder.", (), {"project": notes}),
+                ("an archive without an app", "No macOS .app was found in that runtime archive.", (),
+                 {"runtime": os.path.join(inputs, "empty.zip")}),
+                ("a runtime of another architecture", "The selected runtime does not match the chosen architecture "
+                 "(x86_64). Choose or download the matching runtime.", ("--arch", "x64"), {}),
+                ("a runtime Info.plist that is no dictionary", "NW.js runtime has an invalid Info.plist.", (),
+                 {"runtime": damaged}),
+                ("an output inside the project", "Choose an output folder outside the source project to avoid "
+                 "copying builds into themselves.", (), {"output": os.path.join(self.project, "out")}),
+                ("an app that exists", EXISTS, (), {"output": taken}),
+                ("a ZIP that exists", EXISTS, ("--zip",), {"output": taken, "name": "Other"})):
+            with self.subTest(case):
+                before = self.outside_the_build()
+                self.assertRefused(self.build(*options, **arguments), message)
+                self.assertEqual(os.listdir(self.temporary), [])
+                self.assertOutputEmpty()
+                self.assertEqual(self.outside_the_build(), before)
 
-    def test_project_refusals(self):
-        folder = os.path.join(self.folder, "p")
-        os.makedirs(folder)
-        open(os.path.join(folder, "notes.txt"), "w").close()
-        self.assertRefusedCleanly(self.build(project=os.path.join(folder, "notes.txt")),
-                                  "Choose an HTML file or project folder.")
-        self.assertRefusedCleanly(self.build(project=folder),
-                                  "This folder needs index.html, a single HTML file, or package.json. "
-                                  "You can also choose the desired HTML file directly.")
-        with open(os.path.join(folder, "package.json"), "w") as stream:
-            stream.write('{"main": "start.html?x#y"}')
-        self.assertRefusedCleanly(self.build(project=folder),
-                                  "package.json points to \u2018start.html?x#y\u2019, but that file is missing.")
-        with open(os.path.join(folder, "package.json"), "w") as stream:
-            stream.write("[]")
-        self.assertRefusedCleanly(self.build(project=folder), "package.json must contain a JSON object.")
-        with open(os.path.join(folder, "package.json"), "w") as stream:
-            stream.write("{}")
-        self.assertRefusedCleanly(self.build(project=folder), "package.json is missing a non-empty \u2018main\u2019 value.")
-
-    def test_runtime_refusals(self):
-        bogus = os.path.join(self.folder, "runtime.tar")
-        open(bogus, "w").close()
-        self.assertRefusedCleanly(self.build(runtime=bogus), NOT_A_RUNTIME)
-        os.makedirs(os.path.join(self.folder, "hollow/nwjs.APP/Contents/MacOS"))
-        self.assertRefusedCleanly(self.build(runtime=os.path.join(self.folder, "hollow")), NOT_A_RUNTIME)
-        subprocess.run(["zip", "-qr", "empty.zip", "hollow"], cwd=self.folder, check=True)
-        self.assertRefusedCleanly(self.build(runtime=os.path.join(self.folder, "empty.zip")),
-                                  "No macOS .app was found in that runtime archive.")
-        missing = self.build(runtime=os.path.join(self.folder, "missing.zip"))
-        self.assertEqual(missing.returncode, 1)
-        self.assertIn("missing.zip", missing.stderr)
-        self.assertNoStagingLeft()
-
-    def test_an_app_without_its_executable_fails_in_lipo(self):
-        os.makedirs(os.path.join(self.folder, "bare.app/Contents"))
-        result = self.build(runtime=os.path.join(self.folder, "bare.app"))
-        self.assertEqual(result.returncode, 1)
-        self.assertIn("nwjs", result.stderr)
-        self.assertNoStagingLeft()
-        self.assertOutputEmpty()
-
-    def test_output_inside_the_source_is_refused_before_anything_is_made(self):
-        self.assertRefused(self.build(output=os.path.join(self.project, "out")), INSIDE)
-        self.assertFalse(os.path.exists(os.path.join(self.project, "out")))
-        self.assertRefused(self.build(output=self.project), INSIDE)
-        os.symlink(self.project, os.path.join(self.folder, "alias"))
-        self.assertRefused(self.build(output=os.path.join(self.folder, "alias/out")), INSIDE)
-        page = os.path.join(self.project, "index.html")
-        self.assertRefused(self.build(project=page, output=os.path.join(self.project, "out")), INSIDE)
-        result = self.build(project=page, output=self.project + "-out")
-        self.assertEqual(result.returncode, 0, result.stderr)
-
-    def test_existing_outputs_are_never_overwritten(self):
-        os.makedirs(os.path.join(self.output, "Demo.app"))
-        marker = os.path.join(self.output, "Demo.app/mine")
-        open(marker, "w").write("keep")
-        self.assertRefused(self.build(), EXISTS)
-        self.assertEqual(open(marker).read(), "keep")
-        open(os.path.join(self.output, "Other.zip"), "w").close()
-        self.assertRefused(self.build("--zip", name="Other"), EXISTS)
-        self.assertNoStagingLeft()
-        self.assertEqual(sorted(os.listdir(self.output)), ["Demo.app", "Other.zip"])
-
-    def test_a_failed_tool_leaves_nothing_behind(self):
-        root = os.path.join(self.folder, "root")
-        subprocess.run(["cp", "-a", TOOL_ROOT, root], check=True)
-        os.remove(os.path.join(root, "bin/chmod"))  # a link to the system's chmod: never write through it
-        with open(os.path.join(root, "bin/chmod"), "w") as stream:
-            stream.write('#!/bin/sh\ncase "$1" in -RN) exit 1;; esac\necho "chmod: disk on fire" >&2\nexit 1\n')
-        os.chmod(os.path.join(root, "bin/chmod"), 0o755)
-        runtime = self.runtime()
-        before = (tree_hash(self.project), tree_hash(runtime))
-        result = self.build(runtime=runtime, tool_root=root)
-        self.assertRefused(result, "chmod: disk on fire")
-        self.assertEqual(result.stdout.splitlines(), [PREPARING, ADDING])
-        self.assertNoStagingLeft()
-        self.assertOutputEmpty()
-        self.assertEqual((tree_hash(self.project), tree_hash(runtime)), before)
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -1,89 +1,63 @@
-import os
-import signal
-import subprocess
-import time
-import unittest
+"""Stopped builds: the build and every process of the tool it ran end at once, by the signal, leaving nothing
+behind; a killed build's leftovers are swept by the next build unless a live build still holds them."""
 
-from harness import ADDING, EXECUTABLE, TOOL_ROOT, BuildTestCase, bundled_project_hash, tree_hash
+import fcntl
+import os
+import shutil
+import time
+import uuid
+from signal import SIGINT, SIGKILL, SIGTERM
+
+from harness import (ADDING, PREPARING, SIGNING, TOOL_ROOT, BuildTestCase, bundled_project_hash, group_members,
+                     mount_memory_file_system, tree_hash, write)
 from recording_root import RecordingRoot
+
+UNPACK_THEN = '[ "$1" = -x ] && exec %s "$@"\n' % os.path.join(TOOL_ROOT, "usr/bin/ditto")
 
 
 class InterruptionTest(BuildTestCase):
-    """A stopped build removes its staging folder, then ends as the signal would."""
-
-    def slow_copy_root(self, ignore_stops=False):
-        root = os.path.join(self.folder, "root")
-        subprocess.run(["cp", "-a", TOOL_ROOT, root], check=True)
-        real = os.path.join(root, "usr/bin/ditto.real")
-        os.rename(os.path.join(root, "usr/bin/ditto"), real)
-        self.started = os.path.join(self.folder, "copy-started")
-        with open(os.path.join(root, "usr/bin/ditto"), "w") as stream:
-            stream.write('#!/bin/sh\n%s[ "$1" = -x ] || { touch "%s"; sleep 30; }\nexec "%s" "$@"\n'
-                         % ("trap '' INT TERM\n" if ignore_stops else "", self.started, real))
-        os.chmod(os.path.join(root, "usr/bin/ditto"), 0o755)
-        return root
-
-    def start(self, tool_root, project=None, extra=()):
-        arguments = [EXECUTABLE, "--build", "--project", project or self.project, "--runtime", self.runtime(),
-                     "--output", self.output, "--name", "Demo", *extra]
-        environment = dict(os.environ, BUNDLEKILN_TOOL_ROOT=tool_root, TMPDIR=self.temporary)
-        return subprocess.Popen(arguments, env=environment, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-
-    def wait_for(self, path):
-        deadline = time.monotonic() + 30
-        while not os.path.exists(path):
-            self.assertLess(time.monotonic(), deadline, "the build never reached the copy")
-            time.sleep(0.02)
-
-    def assertStoppedCleanly(self, build, stop):
-        """Stops `build` once it has reached the slow tool: it ends by the signal and leaves nothing."""
-        self.wait_for(self.started)
-        build.send_signal(stop)
-        build.communicate(timeout=20)
-        self.assertEqual(build.returncode, -stop)
-        self.assertNoStagingLeft()
-        self.assertOutputEmpty()
-
-    def test_stopped_during_the_runtime_copy(self):
-        for stop in (signal.SIGTERM, signal.SIGINT):
-            runtime_before = tree_hash(self.runtime())
-            self.assertStoppedCleanly(self.start(self.slow_copy_root()), stop)
-            self.assertEqual(tree_hash(self.runtime()), runtime_before)
-            subprocess.run(["rm", "-rf", os.path.join(self.folder, "root")], check=True)
-            os.remove(self.started)
-
-    def test_a_tool_that_ignores_the_stop_is_killed_after_a_grace_period(self):
-        build = self.start(self.slow_copy_root(ignore_stops=True))
-        self.wait_for(self.started)
-        stopped_at = time.monotonic()
-        build.send_signal(signal.SIGTERM)
-        build.communicate(timeout=20)
-        self.assertLess(time.monotonic() - stopped_at, 1.5)
-        self.assertEqual(build.returncode, -signal.SIGTERM)
-        self.assertNoStagingLeft()
-        self.assertOutputEmpty()
-
-    def test_stopped_during_packaging(self):
+    def test_a_stop_ends_the_build_and_its_tool_group_at_once(self):
         root = RecordingRoot(TOOL_ROOT, os.path.join(self.folder, "root"))
-        self.started = os.path.join(self.folder, "image-started")
-        root.replace("/usr/bin/hdiutil", 'touch "%s"; sleep 30\n' % self.started)
-        for stop in (signal.SIGINT, signal.SIGTERM):
-            self.assertStoppedCleanly(self.start(root.path, extra=("--zip", "--dmg")), stop)
-            os.remove(self.started)
+        started = os.path.join(self.folder, "tool-pid")
+        mark = 'echo $$ > "{0}.new"; mv "{0}.new" "{0}"\n'.format(started)
+        before = self.inputs()
+        for case, stop, tool, script, options in (
+                ("SIGTERM while the runtime is copied", SIGTERM, "ditto", UNPACK_THEN + mark + "sleep 60", ()),
+                ("SIGINT while a tool blocks in a pipeline", SIGINT, "codesign", mark + "sleep 60 | sleep 60", ()),
+                ("SIGTERM while a tool's child holds its output", SIGTERM, "codesign", mark + "sleep 60 &", ()),
+                ("SIGTERM to a tool ignoring it", SIGTERM, "codesign", "trap '' INT TERM\n" + mark + "sleep 60", ()),
+                ("SIGINT while the disk image is made", SIGINT, "hdiutil", mark + "sleep 60", ("--zip", "--dmg"))):
+            with self.subTest(case):
+                root.replace("/usr/bin/" + tool, script)
+                build, deadline = self.start(*options, tool_root=root.path), time.monotonic() + 30
+                while not os.path.exists(started):
+                    self.assertLess(time.monotonic(), deadline, "the build never reached the tool")
+                    time.sleep(0.02)
+                with open(started) as stream:
+                    group = os.getpgid(int(stream.read()))
+                os.remove(started)
+                self.addCleanup(lambda group=group: [os.kill(pid, SIGKILL) for pid in group_members(group)])
+                time.sleep(0.3)
+                build.send_signal(stop)
+                stopped = time.monotonic()
+                build.communicate(timeout=20)
+                # A tool that ignores the stop is killed after a grace period of half a second.
+                self.assertLess(time.monotonic() - stopped, 2)
+                self.assertEqual(build.returncode, -stop)
+                self.assertEqual(group_members(group), [])
+                self.assertNoStagingLeft()
+                self.assertOutputEmpty()
+                self.assertEqual(self.inputs(), before)
 
     def test_stopped_during_the_final_move_to_another_file_system(self):
-        mount = os.path.join(self.folder, "other")
-        os.makedirs(mount)
-        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256m", "tmpfs", mount], check=True)
-        self.addCleanup(subprocess.run, ["umount", "-l", mount])
-        self.output = os.path.join(mount, "out")
-        with open(os.path.join(self.project, "large.bin"), "wb") as stream:
-            stream.write(os.urandom(64 << 20))
-        build = self.start(TOOL_ROOT)
-        while build.stdout.readline() not in ("Applying local ad-hoc signature\u2026\n", ""):
+        self.output = os.path.join(mount_memory_file_system(os.path.join(self.folder, "other"), 256, self.addCleanup),
+                                   "out")
+        write(os.path.join(self.project, "large.bin"), os.urandom(64 << 20))
+        build = self.start()
+        while build.stdout.readline() not in (SIGNING + "\n", ""):
             pass
         time.sleep(0.3)
-        build.send_signal(signal.SIGTERM)
+        build.send_signal(SIGTERM)
         build.communicate(timeout=60)
         self.assertNoStagingLeft()
         # Whichever step the stop met, the output holds the whole app or nothing, never a partial copy.
@@ -91,29 +65,38 @@ class InterruptionTest(BuildTestCase):
             self.assertEqual(os.listdir(self.output), ["Demo.app"])
             self.assertEqual(bundled_project_hash(os.path.join(self.output, "Demo.app")), tree_hash(self.project))
         else:
-            self.assertEqual(build.returncode, -signal.SIGTERM)
+            self.assertEqual(build.returncode, -SIGTERM)
 
     def test_stopped_during_the_project_copy(self):
-        big = os.path.join(self.folder, "big")
         for folder in range(40):
-            os.makedirs(os.path.join(big, "f%d" % folder))
             for index in range(250):
-                with open(os.path.join(big, "f%d" % folder, "%d.txt" % index), "w") as stream:
-                    stream.write("x" * 100)
-        open(os.path.join(big, "index.html"), "w").close()
-        build = self.start(TOOL_ROOT, project=big)
-        self.assertEqual(build.stdout.readline(), "Preparing NW.js runtime\u2026\n")
-        self.assertEqual(build.stdout.readline(), ADDING + "\n")
-        build.send_signal(signal.SIGTERM)
+                write(os.path.join(self.project, "f%d" % folder, "%d.txt" % index), "x" * 100)
+        build = self.start()
+        self.assertEqual([build.stdout.readline(), build.stdout.readline()], [PREPARING + "\n", ADDING + "\n"])
+        build.send_signal(SIGTERM)
         build.communicate(timeout=60)
         self.assertNoStagingLeft()
         if build.returncode == 0:
             # The copy won the race; then the app must be whole.
-            self.assertEqual(bundled_project_hash(os.path.join(self.output, "Demo.app")), tree_hash(big))
+            self.assertEqual(bundled_project_hash(os.path.join(self.output, "Demo.app")), tree_hash(self.project))
         else:
-            self.assertEqual(build.returncode, -signal.SIGTERM)
+            self.assertEqual(build.returncode, -SIGTERM)
             self.assertOutputEmpty()
 
+    def test_leftovers_are_swept_unless_a_live_build_holds_them(self):
+        stale = [os.path.join(self.temporary, "Kilnsmith-%s" % str(uuid.uuid4()).upper()),
+                 os.path.join(self.output, ".Old.app.partial-%s" % str(uuid.uuid4()).upper())]
+        locks = []
+        for path in stale:
+            os.makedirs(os.path.join(path, "inside"))
+            locks.append(os.open(path, os.O_RDONLY | os.O_DIRECTORY))
+            fcntl.flock(locks[-1], fcntl.LOCK_EX)
+        for case, kept in (("held by a live build", True), ("left by a killed build", False)):
+            with self.subTest(case):
+                result = self.build()
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertEqual([os.path.isdir(path) for path in stale], [kept, kept])
+                shutil.rmtree(os.path.join(self.output, "Demo.app"))
+            while locks:
+                os.close(locks.pop())
 
-if __name__ == "__main__":
-    unittest.main()

@@ -4,24 +4,15 @@
 import { chromium } from 'playwright-core';
 import { readFileSync } from 'node:fs';
 
-export const fitScript = readFileSync(new URL('../../engine/fit_script.js', import.meta.url), 'utf8').replace(
-  /\n$/,
-  '',
-);
+const fitScript = readFileSync(new URL('../../engine/fit_script.js', import.meta.url), 'utf8');
 
 export const allOff = { frameless: false, auto: false, hide: false, close: false, center: false, resizable: true };
 export const fitting = { ...allOff, auto: true, center: true };
 
-// The file that the build writes: the project's own script, then the fit
-// script in its own function scope with `settings` in view.
-export const assemble = (settings, previous = '', probe = '') =>
-  (previous ? previous + '\n;\n' : '') +
-  '(() => { const settings = ' +
-  JSON.stringify(settings) +
-  ';\n' +
-  fitScript +
-  probe +
-  '\n})();\n';
+// The fit script in a function scope with `settings` in view, as a build
+// injects it; `probe` runs at the end of that scope.
+export const assemble = (settings, probe = '') =>
+  `(() => { const settings = ${JSON.stringify(settings)};\n${fitScript}${probe}\n})();\n`;
 
 // Without these, Chromium keeps trying to reach the network and hangs here.
 // Headless Chromium hides every scrollbar unless `scrollbars` asks for them.
@@ -29,22 +20,15 @@ export const launchBrowser = ({ scrollbars = false } = {}) =>
   chromium.launch({
     executablePath: process.env.BUNDLEKILN_CHROMIUM ?? '/usr/bin/chromium',
     ignoreDefaultArgs: scrollbars ? ['--hide-scrollbars'] : [],
-    args: [
-      '--headless',
-      '--no-sandbox',
-      '--disable-gpu',
-      '--disable-quic',
-      '--no-first-run',
-      '--disable-background-networking',
-      '--disable-component-update',
-      '--disable-sync',
-    ],
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run']
+      .concat(['--disable-background-networking', '--disable-component-update', '--disable-sync']),
   });
 
 // Runs in every frame, before any page script. Records what the fit script
 // asks of the native window; the mock's own names are the only globals.
 const mockNW = () => {
   const log = [];
+  const record = (call, args) => log.push({ call, args, at: performance.now() });
   // A native resize has taken effect by the page's next timer; the viewport
   // change here takes a round trip through the test runner, so timers started
   // meanwhile wait for it. Without this, a loaded machine measures the old size.
@@ -56,19 +40,14 @@ const mockNW = () => {
   };
   const native = {
     resizeTo(width, height) {
-      log.push({ call: 'resizeTo', args: [width, height], at: performance.now() });
-      resized = window
-        .resizeViewport(width, height)
-        .then(() => new Promise((resolve) => requestAnimationFrame(() => resolve())));
+      record('resizeTo', [width, height]);
+      const painted = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
+      resized = window.resizeViewport(width, height).then(painted);
     },
-    setPosition(where) {
-      log.push({ call: 'setPosition', args: [where], at: performance.now() });
-    },
-    close() {
-      log.push({ call: 'close', args: [], at: performance.now() });
-    },
+    setPosition: (where) => record('setPosition', [where]),
+    close: () => record('close', []),
     set title(value) {
-      log.push({ call: 'title', args: [value], at: performance.now() });
+      record('title', [value]);
     },
   };
   window.nwLog = log;
@@ -76,61 +55,66 @@ const mockNW = () => {
 };
 
 const injectWhenParsed = (script) => {
-  document.addEventListener(
-    'DOMContentLoaded',
-    () => {
-      const element = document.createElement('script');
-      element.textContent = script;
-      document.documentElement.appendChild(element);
-      element.remove();
-    },
-    { once: true },
-  );
+  const inject = () => {
+    const element = document.createElement('script');
+    element.textContent = script;
+    document.documentElement.appendChild(element);
+    element.remove();
+  };
+  document.addEventListener('DOMContentLoaded', inject, { once: true });
 };
 
-const servePages = async (context, pages) => {
-  await context.route('http://app.test/**', (route) => {
+const servePages = (context, pages) =>
+  context.route('http://app.test/**', (route) => {
     const body = pages[new URL(route.request().url()).pathname];
     // A request that is never answered: an image that never loads.
     if (body === 'never') return;
     if (body === undefined) return route.fulfill({ status: 404, body: '' });
     return route.fulfill({ status: 200, contentType: 'text/html; charset=utf-8', body });
   });
-};
 
 /**
- * Opens http://app.test/index.html from `pages` (path → HTML, or 'never').
- * `inject`: 'parsed' (as NW.js does), 'complete' (after the load event) or
- * 'none'. Returns the page and helpers to read what the mock recorded.
+ * Opens http://app.test/index.html from `pages` (path → HTML, or 'never'),
+ * with `script` (by default the fit script with `settings`) injected once the
+ * document is parsed, as NW.js does, unless `inject` is false. Returns the
+ * page and helpers to read what the mock recorded.
  */
 export const openApp = async (
   browser,
-  { pages, settings = fitting, viewport = { width: 1000, height: 800 }, screen, nw = true, inject = 'parsed', script },
+  { pages, settings = fitting, viewport = { width: 1000, height: 800 }, screen, nw = true, inject = true, script },
 ) => {
   const context = await browser.newContext({ viewport, screen: screen ?? { width: 1440, height: 900 } });
   await servePages(context, pages);
-  const code = script ?? assemble(settings);
   if (nw) {
     await context.exposeBinding('resizeViewport', ({ page }, width, height) => page.setViewportSize({ width, height }));
     await context.addInitScript(mockNW);
   }
-  if (inject === 'parsed') await context.addInitScript(injectWhenParsed, code);
+  if (inject) await context.addInitScript(injectWhenParsed, script ?? assemble(settings));
   const page = await context.newPage();
-  await page.goto('http://app.test/index.html', { waitUntil: inject === 'parsed' ? 'domcontentloaded' : 'load' });
-  if (inject === 'complete') await page.addScriptTag({ content: code });
+  await page.goto('http://app.test/index.html', { waitUntil: inject ? 'domcontentloaded' : 'load' });
   const log = () => page.evaluate(() => window.nwLog ?? []);
   const calls = async (name) => (await log()).filter((entry) => entry.call === name);
-  return { page, context, log, calls, close: () => context.close() };
+  return { page, log, calls, close: () => context.close() };
+};
+
+/** Opens the app as openApp does, runs `body` on it once the page has loaded, and closes it. */
+export const withApp = async (browser, options, body) => {
+  const app = await openApp(browser, options);
+  try {
+    await app.page.waitForLoadState('load');
+    await body(app);
+  } finally {
+    await app.close();
+  }
 };
 
 /** Waits for the start-up fit to end (it ends by centring) and returns the window's final size. */
-export const fittedSize = async (app, viewport = { width: 1000, height: 800 }) => {
-  await app.page.waitForFunction(() => window.nwLog.some((entry) => entry.call === 'setPosition'), null, {
-    timeout: 8000,
-  });
-  const resizes = await app.calls('resizeTo');
-  const [width, height] = resizes.length ? resizes.at(-1).args : [viewport.width, viewport.height];
-  return { width, height, resizes: resizes.map((entry) => entry.args) };
+export const fittedSize = async (app) => {
+  const centred = () => window.nwLog.some((entry) => entry.call === 'setPosition');
+  await app.page.waitForFunction(centred, null, { timeout: 8000 });
+  const resizes = (await app.calls('resizeTo')).map((entry) => entry.args);
+  const [width, height] = resizes.at(-1) ?? [1000, 800];
+  return { width, height, resizes };
 };
 
 export const html = (body, head = '') =>
