@@ -32,8 +32,7 @@ DelegateTest::~DelegateTest() {
 
 std::unique_ptr<AppDelegate> DelegateTest::launch(const std::vector<std::string>& arguments) {
     DesktopServices services{
-        [this](const PanelRequest& request) {
-            panelRequests.push_back(request);
+        [this](const PanelRequest&) {
             auto answer = panelAnswers.empty() ? std::nullopt : panelAnswers.front();
             if (!panelAnswers.empty()) panelAnswers.pop_front();
             return answer;
@@ -45,10 +44,6 @@ std::unique_ptr<AppDelegate> DelegateTest::launch(const std::vector<std::string>
     auto delegate = std::make_unique<AppDelegate>(arguments, std::move(services));
     delegate->applicationDidFinishLaunching();
     return delegate;
-}
-
-void DelegateTest::click(AppDelegate& delegate, const std::string& key) {
-    delegate.checks.at(key)->click();
 }
 
 bool DelegateTest::waitUntil(const std::function<bool()>& condition, int milliseconds) {
@@ -67,8 +62,9 @@ std::set<QWidget*> DelegateTest::disabledControls(const AppDelegate& delegate) {
     return disabled;
 }
 
-std::set<QWidget*> DelegateTest::busyControls(const AppDelegate& delegate) {
-    return {delegate.buildButton, delegate.downloadButton, delegate.arch};
+std::set<QWidget*> DelegateTest::busyControls(const AppDelegate& delegate, std::set<QWidget*> idle) {
+    idle.insert({delegate.buildButton, delegate.downloadButton, delegate.arch});
+    return idle;
 }
 
 std::filesystem::path DelegateTest::makeRuntime(const std::filesystem::path& into,

@@ -3,6 +3,8 @@
 #include "app_delegate.h"
 #include "temporary_folder.h"
 
+#include <QCheckBox>
+
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -24,17 +26,19 @@ protected:
     /// A delegate with its window built, on the store the arguments choose.
     std::unique_ptr<AppDelegate> launch(const std::vector<std::string>& arguments = {"bundlekiln"});
     /// Clicks a checkbox as a user would: its state flips, then its action runs.
-    static void click(AppDelegate& delegate, const std::string& key);
+    static void click(AppDelegate& delegate, const std::string& key) { delegate.checks.at(key)->click(); }
     /// Runs the event loop until `condition` holds; false when it still does
     /// not after `milliseconds`.
     static bool waitUntil(const std::function<bool()>& condition, int milliseconds = 60000);
     /// The controls of the window that are disabled themselves, not through a parent.
     static std::set<QWidget*> disabledControls(const AppDelegate& delegate);
-    /// The build, download and architecture controls, which a busy window disables.
-    static std::set<QWidget*> busyControls(const AppDelegate& delegate);
+    /// `idle` and the controls that a busy window disables besides.
+    static std::set<QWidget*> busyControls(const AppDelegate& delegate, std::set<QWidget*> idle);
     /// A generated runtime zip in `into`; `generatorOptions` are passed on.
     static std::filesystem::path makeRuntime(const std::filesystem::path& into,
                                              const std::vector<std::string>& generatorOptions = {});
+    /// The store the standard window saves to.
+    SettingsStore saved() const { return SettingsStore::forSuite(AppDelegate::standardSuite); }
 
     std::filesystem::path downloads() const { return folder / "Downloads"; }
 
@@ -42,7 +46,6 @@ protected:
     int beeps = 0;
     /// What the next panels answer, in order; none is a cancelled panel.
     std::deque<std::optional<std::filesystem::path>> panelAnswers;
-    std::vector<PanelRequest> panelRequests;
     std::vector<std::filesystem::path> revealed;
 
 private:

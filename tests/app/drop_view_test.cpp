@@ -11,104 +11,71 @@
 namespace bundlekiln::app::testing {
 namespace {
 
-using bundlekiln::testing::writeFile;
+using DropArea = DelegateTest;
 
-/// Drags `data` onto `view` and drops it there, as the window system would
-/// (Qt delivers a drop inside a window only after an accepted drag enter);
-/// answers whether the view took the drop.
-bool drop(DropView& view, QMimeData& data) {
-    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
-    QDragEnterEvent enter(QPoint(10, 10), offered, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&view, &enter);
-    QDropEvent event(QPointF(10, 10), offered, &data, Qt::LeftButton, Qt::NoModifier);
-    event.ignore();
-    QCoreApplication::sendEvent(&view, &event);
-    return event.isAccepted();
-}
-
-QMimeData* urls(const QList<QUrl>& list) {
-    auto* data = new QMimeData;
-    data->setUrls(list);
-    return data;
-}
-
-// DropView declares no meta-object of its own, so it is found by its C++ type.
-DropView* dropViewOf(const AppDelegate& delegate) {
-    for (auto* frame : delegate.window->findChildren<QFrame*>())
-        if (auto* view = dynamic_cast<DropView*>(frame)) return view;
-    return nullptr;
-}
-
-/// Drags `data` onto the window at the middle of `target` and drops it there,
-/// as the window system would: Qt hands it to the widget under the pointer
-/// that takes drops, or to its nearest parent that does.
-bool dropOnWindow(const AppDelegate& delegate, const QWidget& target, QMimeData& data) {
-    QWindow* window = delegate.window->windowHandle();
-    const QPoint at = target.mapTo(delegate.window.get(), target.rect().center());
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+/// Drags `data` onto `window` at `at` and drops it there, as the window system
+/// would: Qt hands it to the widget under the pointer that takes drops, or to
+/// its nearest parent that does. Answers whether the drop was taken and, in
+/// `offered`, the action that the drag enter was answered with.
+bool dropOn(QObject* window, QPoint at, const QMimeData& data, Qt::DropAction* offered = nullptr) {
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.ignore();
     QCoreApplication::sendEvent(window, &enter);
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    if (offered) *offered = enter.isAccepted() ? enter.dropAction() : Qt::IgnoreAction;
+    QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
     drop.ignore();
     QCoreApplication::sendEvent(window, &drop);
     return drop.isAccepted();
 }
 
-using DropArea = DelegateTest;
+DropView* dropViewOf(const AppDelegate& delegate) {
+    // DropView declares no meta-object of its own, so it is found by its C++ type.
+    for (auto* frame : delegate.window->findChildren<QFrame*>())
+        if (auto* view = dynamic_cast<DropView*>(frame)) return view;
+    return nullptr;
+}
 
+QPoint middleOf(const AppDelegate& delegate, const QWidget& target) {
+    return target.mapTo(delegate.window.get(), target.rect().center());
+}
+
+// As a file manager drags a file: the URL also as text, which a text field would type in.
 TEST_F(DropArea, OnlyADropOnTheDropAreaReachesProjectSelectionNeverOneOnATextField) {
-    writeFile(folder / "page.html", "<p>hi</p>");
-    const auto delegate = launch();
-    // As a file manager drags it: the URL also as text, which a text field would type in.
-    const QUrl page = QUrl::fromLocalFile(QString::fromStdString((folder / "page.html").string()));
-    std::unique_ptr<QMimeData> data(urls({page}));
-    data->setText(page.toString());
+    bundlekiln::testing::writeFile(folder / "page.html", "<p>hi</p>");
+    auto delegate = launch();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString((folder / "page.html").string()))});
+    data.setText(data.urls().front().toString());
     for (const auto& [key, field] : delegate->fields) {
-        const std::string before = field->text().toStdString();
-        EXPECT_FALSE(dropOnWindow(*delegate, *field, *data)) << key;
-        EXPECT_EQ(field->text().toStdString(), before) << key;
+        const QString before = field->text();
+        EXPECT_FALSE(dropOn(delegate->window->windowHandle(), middleOf(*delegate, *field), data)) << key;
+        EXPECT_EQ(field->text(), before) << key;
     }
-    ASSERT_NE(dropViewOf(*delegate), nullptr);
-    EXPECT_TRUE(dropOnWindow(*delegate, *dropViewOf(*delegate), *data));
+    DropView* view = dropViewOf(*delegate);
+    ASSERT_NE(view, nullptr);
+    Qt::DropAction offered = Qt::IgnoreAction;
+    EXPECT_TRUE(dropOn(delegate->window->windowHandle(), middleOf(*delegate, *view), data, &offered));
+    EXPECT_EQ(offered, Qt::CopyAction);
     EXPECT_EQ(delegate->fields.at("name")->text(), "page");
     EXPECT_EQ(delegate->fields.at("project")->text().toStdString(), (folder / "page.html").string());
+    // Its action does nothing once the window's delegate is gone.
+    const auto onDrop = view->onDrop;
+    delegate.reset();
+    onDrop(folder / "page.html");
+    EXPECT_EQ(beeps, 0);
 }
 
 TEST_F(DropArea, ADropWithoutALocalFileIsRefused) {
     DropView view;
-    int calls = 0;
-    view.onDrop = [&calls](const std::filesystem::path&) { ++calls; };
-    QMimeData text;
-    text.setText("/some/path.html");
-    EXPECT_FALSE(drop(view, text));
-    std::unique_ptr<QMimeData> web(urls({QUrl("https://example.invalid/page.html")}));
-    EXPECT_FALSE(drop(view, *web));
-    std::unique_ptr<QMimeData> empty(urls({QUrl("file:")}));
-    EXPECT_FALSE(drop(view, *empty));
-    EXPECT_EQ(calls, 0);
-}
-
-TEST_F(DropArea, EveryDragIsOfferedACopyAndAFileDropIsTakenAlsoWithoutACallback) {
-    DropView view;
-    QMimeData text;
-    text.setText("anything");
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &text, Qt::LeftButton,
-                          Qt::NoModifier);
-    enter.ignore();
-    QCoreApplication::sendEvent(&view, &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
-    std::unique_ptr<QMimeData> file(urls({QUrl::fromLocalFile("/anything.html")}));
-    EXPECT_TRUE(drop(view, *file));
-}
-
-TEST_F(DropArea, TheCallbackDoesNothingOnceTheDelegateIsGone) {
-    writeFile(folder / "page.html", "<p>hi</p>");
-    auto delegate = launch();
-    ASSERT_NE(dropViewOf(*delegate), nullptr);
-    const auto onDrop = dropViewOf(*delegate)->onDrop;
-    delegate.reset();
-    onDrop(folder / "page.html");
-    EXPECT_EQ(beeps, 0);
+    view.onDrop = [](const std::filesystem::path& item) { ADD_FAILURE() << item; };
+    for (const QList<QUrl>& urls :
+         {QList<QUrl>{}, {QUrl("https://example.invalid/page.html")}, {QUrl("file:")}}) {
+        QMimeData data;
+        data.setUrls(urls);
+        data.setText("/some/path.html");
+        EXPECT_FALSE(dropOn(&view, {5, 5}, data)) << urls.size();
+    }
 }
 
 } // namespace

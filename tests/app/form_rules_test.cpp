@@ -1,61 +1,63 @@
-#include "form_rules.h"
-#include "project_selection.h"
+// The rules between the checkboxes and the fields they enable, driven through
+// the real controls, and the saving that every click does.
+#include "delegate_fixture.h"
 
-#include <gtest/gtest.h>
+#include <QComboBox>
+#include <QLineEdit>
 
-namespace bundlekiln::app {
+namespace bundlekiln::app::testing {
 namespace {
 
-CheckStates initialStates() {
-    return {{"auto", true}, {"resizable", true},  {"center", true}, {"top", false},
-            {"hide", true}, {"frameless", false}, {"close", false}, {"zip", false},
-            {"dmg", false}, {"sign", false},      {"notary", false}};
+using FormRules = DelegateTest;
+
+const std::set<std::string> initiallyOn = {"auto", "resizable", "center", "hide"};
+
+std::set<std::string> with(std::set<std::string> keys, const std::set<std::string>& more) {
+    keys.insert(more.begin(), more.end());
+    return keys;
 }
 
-CheckStates afterClick(CheckStates states, const std::string& key, bool nowOn) {
-    states.at(key) = nowOn;
-    applyCheckboxRule(states, key);
-    return states;
-}
-
-// The rules are tested through the window's checkboxes as well; these cases
-// are plainer on the states alone.
-
-TEST(CheckboxRule, AClickWithoutAKeyStillTurnsNotarizingOffWithoutSigning) {
-    CheckStates states = initialStates();
-    states.at("notary") = true;
-    applyCheckboxRule(states, "");
-    EXPECT_FALSE(states.at("notary"));
-}
-
-TEST(CheckboxRule, OtherCheckboxesLeaveTheRestAlone) {
-    const CheckStates before = afterClick(initialStates(), "frameless", true);
-    CheckStates expected = before;
-    expected.at("zip") = true;
-    EXPECT_EQ(afterClick(before, "zip", true), expected);
-}
-
-TEST(BundleIdentifier, KeepsTheLowerCasedASCIILettersAndDigits) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"page", "com.local.page"},
-        {"My Game", "com.local.mygame"},
-        {"Cool-App_2", "com.local.coolapp2"},
-        {"  Spaced\n", "com.local.spaced"},
-        {"Caf\u00e9 Ol\u00e9 9", "com.local.cafol9"},
-        {"\u00c4BC", "com.local.bc"},
-        {"\u212a", "com.local.k"}, // the Kelvin sign lower-cases to an ASCII k
-        {"!!! ...", "com.local.nwapp"},
-        {"\u65e5\u672c\u8a9e", "com.local.nwapp"},
-        {"", "com.local.nwapp"},
+// The frame options exclude each other, notarizing needs signing, and each
+// dependent field is enabled only while its checkbox is on. Every click saves
+// every control, the fields as typed before it.
+TEST_F(FormRules, EachClickKeepsTheRulesAndSavesEveryControl) {
+    struct Case {
+        std::vector<std::string> clicks;
+        std::set<std::string> on, enabled;
     };
-    for (const auto& [name, identifier] : cases) EXPECT_EQ(bundleIdentifier(name), identifier) << name;
-}
-
-TEST(Trimmed, RemovesBlanksAndLineBreaksAtBothEndsOnly) {
-    EXPECT_EQ(trimmed(" \t 800 \n"), "800");
-    EXPECT_EQ(trimmed("  My  App  "), "My  App");
-    EXPECT_EQ(trimmed("\u00a0name\u3000"), "name");
+    const Case cases[] = {
+        {{}, initiallyOn, {}},
+        {{"close", "frameless"}, with(initiallyOn, {"frameless"}), {}},
+        {{"frameless", "close"}, with(initiallyOn, {"close"}), {}},
+        {{"close", "close"}, initiallyOn, {}},
+        {{"notary"}, with(initiallyOn, {"sign", "notary"}), {"identity", "profile"}},
+        {{"notary", "sign"}, initiallyOn, {}},
+        {{"sign"}, with(initiallyOn, {"sign"}), {"identity"}},
+        {{"auto"}, {"resizable", "center", "hide"}, {"width", "height"}},
+        {{"zip", "top", "dmg"}, with(initiallyOn, {"zip", "top", "dmg"}), {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.clicks));
+        std::filesystem::remove(SettingsStore::suiteFile(AppDelegate::standardSuite));
+        const auto delegate = launch();
+        for (const auto& [key, field] : delegate->fields)
+            field->setText(QString::fromStdString(" typed " + key));
+        delegate->arch->setCurrentIndex(1);
+        for (const std::string& key : c.clicks) click(*delegate, key);
+        const SettingsStore store = saved();
+        const bool clicked = !c.clicks.empty();
+        for (const auto& [key, box] : delegate->checks) {
+            EXPECT_EQ(box->isChecked(), c.on.contains(key)) << key;
+            EXPECT_TRUE(!clicked || store.boolean("final." + key) == c.on.contains(key)) << key;
+        }
+        for (const auto& [key, field] : delegate->fields) {
+            const bool dependent = key == "width" || key == "height" || key == "identity" || key == "profile";
+            EXPECT_EQ(field->isEnabled(), !dependent || c.enabled.contains(key)) << key;
+            EXPECT_TRUE(!clicked || store.string("final." + key) == " typed " + key) << key;
+        }
+        EXPECT_EQ(store.integer("final.arch"), clicked ? std::optional<std::int64_t>(1) : std::nullopt);
+    }
 }
 
 } // namespace
-} // namespace bundlekiln::app
+} // namespace bundlekiln::app::testing

@@ -1,5 +1,5 @@
-// Choosing a project: validation by the engine, the pre-filled fields, the
-// error display and what is saved.
+// Choosing a project: validation by the engine, the fields it fills in with
+// the bundle identifier derived from the name, and what is saved.
 #include "delegate_fixture.h"
 #include "project_selection.h"
 
@@ -14,12 +14,12 @@ using bundlekiln::testing::writeFile;
 
 class ProjectSelection : public DelegateTest {
 protected:
-    struct Filled {
-        std::string project, name, version, bundle;
-    };
-
-    Filled select(const std::filesystem::path& project) {
+    /// The project, name, version and bundle fields after selecting `project`.
+    std::vector<std::string> select(const std::filesystem::path& project) {
         delegate->selectProject(project);
+        return filled();
+    }
+    std::vector<std::string> filled() {
         return {text("project"), text("name"), text("version"), text("bundle")};
     }
     std::string text(const std::string& key) { return delegate->fields.at(key)->text().toStdString(); }
@@ -27,76 +27,60 @@ protected:
     std::unique_ptr<AppDelegate> delegate = launch();
 };
 
-TEST_F(ProjectSelection, AnHTMLFileNamesTheAppAfterItself) {
-    writeFile(folder / "site/page.html", "<p>hi</p>");
-    const Filled filled = select(folder / "site/page.html");
-    EXPECT_EQ(filled.project, (folder / "site/page.html").string());
-    EXPECT_EQ(filled.name, "page");
-    EXPECT_EQ(filled.version, "1.0.0");
-    EXPECT_EQ(filled.bundle, "com.local.page");
-    EXPECT_EQ(delegate->status->text().toStdString(), projectReadyMessage);
-    EXPECT_EQ(SettingsStore(delegate->defaults.file()).string("final.project"), filled.project);
+// A package's string name and version win over what was typed; otherwise the
+// file or folder name without its extension, and 1.0.0.
+TEST_F(ProjectSelection, FillsTheNameVersionAndBundleIdentifierAndSavesThem) {
+    struct Case {
+        std::string project, package, name, version, bundle;
+    };
+    const Case cases[] = {
+        {"site/page.html", "", "page", "1.0.0", "com.local.page"},
+        {"My Game/", "", "My Game", "1.0.0", "com.local.mygame"},
+        {"my.project", R"({"name": 5, "version": 3})", "my", "1.0.0", "com.local.my"},
+        {"!!!", "", "!!!", "1.0.0", "com.local.nwapp"},
+        {"p1", R"({"name": "Cool-App_2", "version": "2.1.0"})", "Cool-App_2", "2.1.0", "com.local.coolapp2"},
+        {"p2", R"({"name": "  Spaced\n"})", "  Spaced\n", "1.0.0", "com.local.spaced"},
+        {"p3", R"({"name": "Caf\u00e9 Ol\u00e9 9"})", "Caf\u00e9 Ol\u00e9 9", "1.0.0", "com.local.cafol9"},
+        {"p4", R"({"name": "\u00c4BC"})", "\u00c4BC", "1.0.0", "com.local.bc"},
+        // The Kelvin sign lower-cases to an ASCII k.
+        {"p5", R"({"name": "\u212a"})", "\u212a", "1.0.0", "com.local.k"},
+        {"p6", R"({"name": "\u65e5\u672c\u8a9e"})", "\u65e5\u672c\u8a9e", "1.0.0", "com.local.nwapp"},
+        {"p7", R"({"name": ""})", "", "1.0.0", "com.local.nwapp"},
+    };
+    delegate->fields.at("runtime")->setText("/kept/runtime.zip");
+    for (const Case& c : cases) {
+        const auto project = folder / c.project;
+        const bool page = project.extension() == ".html";
+        writeFile(page ? project : project / "index.html", "<p>x</p>");
+        if (!c.package.empty())
+            writeFile(project / "package.json",
+                      c.package.substr(0, c.package.size() - 1) + R"(, "main": "index.html"})");
+        delegate->fields.at("name")->setText("Typed Over");
+        std::string chosen = project.string();
+        if (chosen.ends_with('/')) chosen.pop_back();
+        EXPECT_EQ(select(project), (std::vector<std::string>{chosen, c.name, c.version, c.bundle}));
+        EXPECT_EQ(delegate->status->text().toStdString(), projectReadyMessage);
+        EXPECT_EQ(saved().string("final.bundle"), c.bundle);
+        EXPECT_EQ(saved().string("final.project"), chosen);
+    }
+    EXPECT_EQ(text("runtime"), "/kept/runtime.zip");
     EXPECT_EQ(beeps, 0);
 }
 
-TEST_F(ProjectSelection, AFolderIsNamedAfterItselfAndItsTrailingSlashIsDropped) {
-    writeFile(folder / "My Game/index.html", "<p>game</p>");
-    const Filled filled = select((folder / "My Game").string() + "/");
-    EXPECT_EQ(filled.project, (folder / "My Game").string());
-    EXPECT_EQ(filled.name, "My Game");
-    EXPECT_EQ(filled.bundle, "com.local.mygame");
-}
-
-TEST_F(ProjectSelection, APackageProjectBringsItsOwnNameAndVersionOverTypedOnes) {
-    writeFile(folder / "cool/index.html", "<p>cool</p>");
-    writeFile(folder / "cool/package.json",
-              R"({"name": "Cool-App_2", "version": "2.1.0", "main": "index.html"})");
-    delegate->fields.at("name")->setText("Typed Over");
-    delegate->fields.at("runtime")->setText("/kept/runtime.zip");
-    const Filled filled = select(folder / "cool");
-    EXPECT_EQ(filled.name, "Cool-App_2");
-    EXPECT_EQ(filled.version, "2.1.0");
-    EXPECT_EQ(filled.bundle, "com.local.coolapp2");
-    EXPECT_EQ(text("runtime"), "/kept/runtime.zip");
-    EXPECT_EQ(SettingsStore(delegate->defaults.file()).string("final.bundle"), "com.local.coolapp2");
-}
-
-TEST_F(ProjectSelection, WithoutAStringNameTheFolderNameLosesItsExtension) {
-    writeFile(folder / "my.project/index.html", "<p>x</p>");
-    writeFile(folder / "my.project/package.json", R"({"name": 5, "version": 3, "main": "index.html"})");
-    const Filled filled = select(folder / "my.project");
-    EXPECT_EQ(filled.name, "my");
-    EXPECT_EQ(filled.version, "1.0.0");
-    EXPECT_EQ(filled.bundle, "com.local.my");
-}
-
-TEST_F(ProjectSelection, ANameWithoutLettersOrDigitsGetsTheFallbackIdentifier) {
-    writeFile(folder / "!!!/index.html", "<p>x</p>");
-    EXPECT_EQ(select(folder / "!!!").bundle, "com.local.nwapp");
-}
-
-TEST_F(ProjectSelection, ARefusedFileShowsTheErrorBeepsAndChangesNothing) {
+TEST_F(ProjectSelection, ARefusedProjectShowsTheReasonBeepsAndChangesNothing) {
     writeFile(folder / "site/page.html", "<p>hi</p>");
     writeFile(folder / "notes.txt", "text");
-    select(folder / "site/page.html");
+    writeFile(folder / "broken/package.json", "{\"main\": ");
+    const auto before = select(folder / "site/page.html");
     delegate->fields.at("name")->setText("Typed");
     const std::string storedBefore = readFile(delegate->defaults.file());
-    const Filled filled = select(folder / "notes.txt");
+    select(folder / "notes.txt");
     EXPECT_EQ(delegate->status->text(), "Error: Choose an HTML file or project folder.");
-    EXPECT_EQ(beeps, 1);
-    EXPECT_EQ(filled.project, (folder / "site/page.html").string());
-    EXPECT_EQ(filled.name, "Typed");
-    EXPECT_EQ(readFile(delegate->defaults.file()), storedBefore);
-}
-
-TEST_F(ProjectSelection, ABrokenPackageJSONIsRefusedWithTheParsersReason) {
-    writeFile(folder / "broken/package.json", "{\"main\": ");
     select(folder / "broken");
-    EXPECT_TRUE(delegate->status->text().startsWith("Error: ")) << delegate->status->text().toStdString();
-    EXPECT_GT(delegate->status->text().size(), 8);
-    EXPECT_EQ(beeps, 1);
-    EXPECT_EQ(text("project"), "");
-    EXPECT_FALSE(std::filesystem::exists(delegate->defaults.file()));
+    EXPECT_TRUE(delegate->status->text().startsWith("Error: package.json is not valid JSON"));
+    EXPECT_EQ(beeps, 2);
+    EXPECT_EQ(filled(), (std::vector<std::string>{before[0], "Typed", before[2], before[3]}));
+    EXPECT_EQ(readFile(delegate->defaults.file()), storedBefore);
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "builder_error.h"
 #include "kilnsmith.h"
+
+#include <functional>
 
 namespace bundlekiln {
 
@@ -11,9 +14,6 @@ struct KilnsmithTestAccess {
                                                 const std::filesystem::path& staging) {
         std::filesystem::create_directories(staging);
         return Kilnsmith().resolveRuntime(runtime, Folder::open(staging));
-    }
-    static std::optional<std::filesystem::path> findApp(const std::filesystem::path& folder) {
-        return Kilnsmith().findApp(folder);
     }
     static void repairPermissions(const std::filesystem::path& app) {
         Kilnsmith().repairPermissions(Folder::open(app));
@@ -35,6 +35,23 @@ inline BuildOptions sampleOptions(std::string name = "Sample", std::string versi
                                   std::string bundleID = "com.example.sample") {
     return BuildOptions("/p/index.html", "/r/nwjs.zip", "/out", std::move(name), std::move(version),
                         std::move(bundleID), std::nullopt, false);
+}
+
+/// What `step` returns; or the sentence of the BuilderError it throws, or the
+/// reason of the file system error it throws.
+inline std::string outcomeOf(const std::function<std::string()>& step) {
+    try {
+        return step();
+    } catch (const BuilderError& error) {
+        return error.message();
+    } catch (const std::filesystem::filesystem_error& error) {
+        return error.code().message();
+    }
+}
+
+/// The refusal of `step`, as `outcomeOf` gives it, or "accepted".
+inline std::string refusalOf(const std::function<void()>& step) {
+    return outcomeOf([&] { return step(), std::string("accepted"); });
 }
 
 } // namespace bundlekiln

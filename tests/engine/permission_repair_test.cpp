@@ -7,34 +7,22 @@ namespace bundlekiln {
 namespace {
 
 using testing::modeOf;
-using testing::TemporaryFolder;
 using testing::writeFile;
 
-TEST(PermissionRepair, EveryEntryOfTheExecutableFolderBecomes0755) {
-    TemporaryFolder app;
+TEST(PermissionRepair, EveryEntryOfTheExecutableFolderBecomes0755AndNothingElseChanges) {
+    testing::TemporaryFolder app;
+    EXPECT_NO_THROW(KilnsmithTestAccess::repairPermissions(app.path()));
     writeFile(app / "Contents/MacOS/nwjs", "", 0644);
     writeFile(app / "Contents/MacOS/private", "", 0700);
     writeFile(app / "Contents/MacOS/sub/inner", "", 0600);
     writeFile(app / "Contents/Resources/data", "", 0600);
-    KilnsmithTestAccess::repairPermissions(app.path());
-    EXPECT_EQ(modeOf(app / "Contents/MacOS/nwjs"), 0755u);
-    EXPECT_EQ(modeOf(app / "Contents/MacOS/private"), 0755u);
-    EXPECT_EQ(modeOf(app / "Contents/MacOS/sub"), 0755u);
-    EXPECT_EQ(modeOf(app / "Contents/MacOS/sub/inner"), 0600u);
-    EXPECT_EQ(modeOf(app / "Contents/Resources/data"), 0600u);
-}
-
-TEST(PermissionRepair, ABundleWithoutExecutablesPassesSilently) {
-    TemporaryFolder app;
-    EXPECT_NO_THROW(KilnsmithTestAccess::repairPermissions(app.path()));
-}
-
-TEST(PermissionRepair, LinksOutOfTheBundleAreNotFollowed) {
-    TemporaryFolder app;
     writeFile(app / "outside", "", 0600);
-    std::filesystem::create_directories(app / "Contents/MacOS");
     std::filesystem::create_symlink(app / "outside", app / "Contents/MacOS/link");
     KilnsmithTestAccess::repairPermissions(app.path());
+    for (const char* entry : {"nwjs", "private", "sub"})
+        EXPECT_EQ(modeOf(app / "Contents/MacOS" / entry), 0755u);
+    EXPECT_EQ(modeOf(app / "Contents/MacOS/sub/inner"), 0600u);
+    EXPECT_EQ(modeOf(app / "Contents/Resources/data"), 0600u);
     EXPECT_EQ(modeOf(app / "outside"), 0600u);
 }
 

@@ -1,4 +1,3 @@
-#include "builder_error.h"
 #include "kilnsmith_test_access.h"
 #include "temporary_folder.h"
 
@@ -8,7 +7,6 @@
 namespace bundlekiln {
 namespace {
 
-using testing::TemporaryFolder;
 namespace fs = std::filesystem;
 
 const std::string notARuntime = "Runtime must be an NW.js .zip download or an extracted .app.";
@@ -18,13 +16,10 @@ void makeBundle(const fs::path& app) {
     testing::writeFile(app / "Contents/MacOS/nwjs", "", 0755);
 }
 
-std::string refusal(const fs::path& runtime, const fs::path& staging) {
-    try {
-        KilnsmithTestAccess::resolveRuntime(runtime, staging);
-    } catch (const BuilderError& error) {
-        return error.message();
-    }
-    return "accepted";
+fs::path zipOf(const fs::path& folder) {
+    const std::string command = "cd '" + folder.string() + "' && zip -qry '" + folder.string() + ".ZIP' .";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return folder.string() + ".ZIP";
 }
 
 // Zips are unpacked by the stand-in ditto of the build tree.
@@ -33,69 +28,50 @@ protected:
     void SetUp() override { setenv("BUNDLEKILN_TOOL_ROOT", BUNDLEKILN_TEST_TOOLROOT, 1); }
     void TearDown() override { unsetenv("BUNDLEKILN_TOOL_ROOT"); }
 
-    fs::path zipOf(const std::string& folder, const std::string& archive) {
-        const std::string command =
-            "cd '" + (files / folder).string() + "' && zip -qry '" + (files / archive).string() + "' .";
-        EXPECT_EQ(std::system(command.c_str()), 0);
-        return files / archive;
+    /// The bundle the runtime resolves to, or the refusal.
+    std::string outcome(const fs::path& runtime, const std::string& staging) {
+        return outcomeOf(
+            [&] { return KilnsmithTestAccess::resolveRuntime(runtime, folder / staging).string(); });
     }
 
-    TemporaryFolder files;
-    TemporaryFolder staging;
+    testing::TemporaryFolder folder;
 };
 
-TEST_F(RuntimeResolution, AnAppFolderIsTakenAsItIs) {
-    fs::create_directories(files / "nwjs.app");
-    EXPECT_EQ(KilnsmithTestAccess::resolveRuntime(files / "nwjs.app", staging.path()), files / "nwjs.app");
+TEST_F(RuntimeResolution, AnAppOrAFolderHoldingOneIsTakenInPlace) {
+    fs::create_directories(folder / "bare.app");
+    makeBundle(folder / "download/nwjs.app");
+    testing::writeFile(folder / "download/credits.html", "");
+    makeBundle(folder / "nwjs.APP");
+    fs::create_directories(folder / "empty");
+    testing::writeFile(folder / "runtime.tar", "");
+    const std::pair<const char*, std::string> cases[] = {
+        {"bare.app", (folder / "bare.app").string()},
+        {"download", (folder / "download/nwjs.app").string()},
+        {"nwjs.APP", notARuntime},
+        {"empty", notARuntime},
+        {"runtime.tar", notARuntime},
+        {"missing", notARuntime},
+    };
+    for (const auto& [runtime, expected] : cases)
+        EXPECT_EQ(outcome(folder / runtime, "s"), expected) << runtime;
+    EXPECT_TRUE(fs::is_empty(folder / "s"));
 }
 
-TEST_F(RuntimeResolution, AnExtractedDownloadYieldsTheBundleInside) {
-    testing::writeFile(files / "nwjs-v1-osx-arm64/credits.html", "");
-    makeBundle(files / "nwjs-v1-osx-arm64/nwjs.app");
-    EXPECT_EQ(KilnsmithTestAccess::resolveRuntime(files / "nwjs-v1-osx-arm64", staging.path()),
-              files / "nwjs-v1-osx-arm64/nwjs.app");
-    EXPECT_TRUE(fs::is_empty(staging.path()));
-}
-
-TEST_F(RuntimeResolution, FoldersAndFilesThatAreNoRuntime) {
-    makeBundle(files / "nwjs.APP");
-    fs::create_directories(files / "empty");
-    testing::writeFile(files / "runtime.tar", "");
-    EXPECT_EQ(refusal(files / "nwjs.APP", staging.path()), notARuntime);
-    EXPECT_EQ(refusal(files / "empty", staging.path()), notARuntime);
-    EXPECT_EQ(refusal(files / "runtime.tar", staging.path()), notARuntime);
-    EXPECT_EQ(refusal(files / "missing", staging.path()), notARuntime);
-}
-
-TEST_F(RuntimeResolution, ArchivesOfAnyCaseAreUnpackedIntoStaging) {
-    makeBundle(files / "download/nwjs-v1/nwjs.app");
-    const fs::path archive = zipOf("download", "runtime.ZIP");
-    EXPECT_EQ(KilnsmithTestAccess::resolveRuntime(archive, staging.path()),
-              staging / "runtime/nwjs-v1/nwjs.app");
-}
-
-TEST_F(RuntimeResolution, ArchiveWithoutAQualifyingBundle) {
-    makeBundle(files / "hidden/.secret/nwjs.app");
-    fs::create_directories(files / "hollow/nwjs.app/Contents/MacOS");
-    EXPECT_EQ(refusal(zipOf("hidden", "hidden.zip"), staging.path()), noAppInArchive);
-    EXPECT_EQ(refusal(zipOf("hollow", "hollow.zip"), staging.path() / "second"), noAppInArchive);
-}
-
-TEST_F(RuntimeResolution, AMissingOrDamagedArchiveFailsInTheUnpacker) {
-    testing::writeFile(files / "broken.zip", "PK\x03\x04 not really");
-    EXPECT_NE(refusal(files / "missing.zip", staging.path()), "accepted");
-    EXPECT_NE(refusal(files / "missing.zip", staging.path()), notARuntime);
-    EXPECT_NE(refusal(files / "broken.zip", staging.path()), noAppInArchive);
-}
-
-TEST(FindApp, SkipsHiddenFoldersAndNeverEntersABundle) {
-    TemporaryFolder folder;
-    makeBundle(folder / ".hidden/nwjs.app");
-    makeBundle(folder / "outer.app/Contents/Frameworks/inner.app");
-    EXPECT_EQ(KilnsmithTestAccess::findApp(folder.path()), std::nullopt);
-    makeBundle(folder / "deeper/nwjs.app");
-    EXPECT_EQ(KilnsmithTestAccess::findApp(folder.path()), folder / "deeper/nwjs.app");
-    EXPECT_EQ(KilnsmithTestAccess::findApp(folder / "missing"), std::nullopt);
+// The search skips hidden folders and never enters a bundle; the unpacker's
+// own failures come through as they are.
+TEST_F(RuntimeResolution, AnArchiveIsUnpackedIntoStagingAndMustHoldAQualifyingApp) {
+    makeBundle(folder / "download/nwjs-v1/nwjs.app");
+    EXPECT_EQ(outcome(zipOf(folder / "download"), "s"), (folder / "s/runtime/nwjs-v1/nwjs.app").string());
+    makeBundle(folder / "hidden/.secret/nwjs.app");
+    fs::create_directories(folder / "hidden/hollow.app/Contents/MacOS");
+    makeBundle(folder / "hidden/outer.app/Contents/Frameworks/inner.app");
+    EXPECT_EQ(outcome(zipOf(folder / "hidden"), "t"), noAppInArchive);
+    testing::writeFile(folder / "broken.zip", "PK\x03\x04 not really");
+    for (const char* archive : {"broken.zip", "missing.zip"}) {
+        const std::string failure = outcome(folder / archive, archive);
+        EXPECT_TRUE(!failure.starts_with("/") && failure != notARuntime && failure != noAppInArchive)
+            << failure;
+    }
 }
 
 } // namespace

@@ -4,21 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 
 namespace bundlekiln {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TemporaryFolder;
 using testing::writeFile;
 
-const std::string machO = std::string("\xCF\xFA\xED\xFE", 4) + "rest";
-
 // The walk works relative to each folder; what it lists must still be every
-// code item by its full path, with links neither listed nor followed.
-TEST(SigningList, LinksAreNeitherListedNorFollowedAndNamesOrFirstBytesDecide) {
-    TemporaryFolder app;
+// code item by its full path, innermost first, with links neither listed nor
+// followed, and a file's name or first bytes deciding whether it is code.
+TEST(SigningList, EveryCodeItemInnermostFirstAndTheAppLast) {
+    testing::TemporaryFolder app;
+    const std::string machO = std::string("\xCF\xFA\xED\xFE", 4) + "rest";
     writeFile(app / "Contents/Frameworks/K.framework/Versions/A/K", machO);
     fs::create_symlink("A", app / "Contents/Frameworks/K.framework/Versions/Current");
     fs::create_symlink("Versions/Current/K", app / "Contents/Frameworks/K.framework/K");
@@ -35,10 +33,7 @@ TEST(SigningList, LinksAreNeitherListedNorFollowedAndNamesOrFirstBytesDecide) {
                                            app / "Contents/Resources/tool.app", app / "Contents/MacOS/nwjs"};
     EXPECT_TRUE(std::is_permutation(items.begin() + 1, items.begin() + 4, shallow.begin()));
     EXPECT_EQ(items.back(), app.path());
-}
-
-TEST(SigningList, AnUnreadableFolderIsTheFileSystemsError) {
-    EXPECT_THROW(signingList("/nonexistent/Demo.app"), fs::filesystem_error);
+    EXPECT_THROW(signingList(app / "missing.app"), fs::filesystem_error);
 }
 
 } // namespace

@@ -2,10 +2,12 @@
 #include "interruption.h"
 #include "temporary_folder.h"
 #include "tool_runner.h"
-#include "utf8.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <system_error>
 
 namespace bundlekiln {
@@ -18,83 +20,89 @@ class ToolRunner : public ::testing::Test {
 protected:
     void SetUp() override { setenv("BUNDLEKILN_TOOL_ROOT", "", 1); }
     void TearDown() override { unsetenv("BUNDLEKILN_TOOL_ROOT"); }
-
-    static std::string shell(const std::string& script) { return run("/bin/sh", {"-c", script}); }
-
-    static std::string failureOf(const std::string& script) {
-        try {
-            shell(script);
-        } catch (const BuilderError& error) {
-            return error.message();
-        }
-        ADD_FAILURE() << "no failure";
-        return {};
-    }
 };
 
-TEST_F(ToolRunner, ReturnsBothStreamsInTheOrderWritten) {
-    EXPECT_EQ(shell("echo out; echo err >&2; echo out2"), "out\nerr\nout2\n");
-    EXPECT_EQ(shell("printf 'only stderr' >&2"), "only stderr");
-}
-
-TEST_F(ToolRunner, FailureCarriesTheWholeOutputButItsFinalLineBreaks) {
-    EXPECT_EQ(failureOf("printf ' it\\nbroke\\r\\n\\n'; exit 1"), " it\nbroke");
-    EXPECT_EQ(failureOf("printf '   '; exit 1"), "   ");
-}
-
-TEST_F(ToolRunner, SilentFailureNamesTheTool) {
-    EXPECT_EQ(failureOf("exit 3"), "Command failed: /bin/sh");
-    EXPECT_EQ(failureOf("echo; exit 3"), "Command failed: /bin/sh");
-    EXPECT_EQ(failureOf("kill -9 $$"), "Command failed: /bin/sh");
-}
-
-TEST_F(ToolRunner, OutputThatIsNotUTF8ReadsAsEmpty) {
-    EXPECT_EQ(shell("printf '\\377\\376'"), "");
-    EXPECT_EQ(failureOf("printf '\\300\\200'; exit 1"), "Command failed: /bin/sh");
-}
-
-TEST_F(ToolRunner, ToolThatCannotStartGivesThePlatformError) {
-    EXPECT_THROW(run("/no/such/tool", {}), std::system_error);
-    EXPECT_THROW(run("/etc/hostname", {}), std::system_error);
-}
-
-TEST_F(ToolRunner, ReadsOutputLargerThanThePipeHolds) {
-    const std::string output = shell("head -c 8000000 /dev/zero | tr '\\0' 'x'; echo done >&2");
-    EXPECT_EQ(output.size(), 8000005u);
-    EXPECT_EQ(output.substr(output.size() - 5), "done\n");
-}
-
-TEST_F(ToolRunner, ArgumentsPassUnchangedAndTheWorkingFolderIsSet) {
-    TemporaryFolder folder;
-    EXPECT_EQ(run("/bin/sh", {"-c", "printf '%s|' \"$@\"; pwd", "sh", "a b", "$HOME", "*"}, folder.path()),
-              "a b|$HOME|*|" + folder.path().string() + "\n");
-}
-
-TEST_F(ToolRunner, ToolRootPrefixesEveryToolPath) {
-    TemporaryFolder root;
-    testing::writeFile(root / "usr/bin/greet", "#!/bin/sh\necho hello \"$1\"\n", 0755);
-    testing::writeFile(root / "usr/bin/silent", "#!/bin/sh\nexit 4\n", 0755);
-    setenv("BUNDLEKILN_TOOL_ROOT", root.path().c_str(), 1);
-    EXPECT_EQ(run("/usr/bin/greet", {"you"}), "hello you\n");
+/// What the tool printed, "failed|" + the failure's text, or "cannot start".
+std::string outcome(const std::string& tool, const std::vector<std::string>& arguments = {}) {
     try {
-        run("/usr/bin/silent", {});
-        FAIL();
+        return run(tool, arguments);
     } catch (const BuilderError& error) {
-        EXPECT_EQ(error.message(), "Command failed: " + root.path().string() + "/usr/bin/silent");
+        return "failed|" + error.message();
+    } catch (const std::system_error&) {
+        return "cannot start";
     }
 }
 
-TEST_F(ToolRunner, BestEffortRunsSwallowFailuresButNotAStop) {
-    EXPECT_NO_THROW(runIgnoringFailure("/bin/sh", {"-c", "echo no; exit 1"}));
+TEST_F(ToolRunner, ReturnsBothStreamsInOrderAndFailsWithThemLessTheFinalLineBreaks) {
+    const std::string silent = "failed|Command failed: /bin/sh";
+    const std::pair<const char*, std::string> cases[] = {
+        {"echo out; echo err >&2; echo out2", "out\nerr\nout2\n"},
+        {"printf 'only stderr' >&2", "only stderr"},
+        // More than the pipe holds: read while the tool runs.
+        {"head -c 8000000 /dev/zero | tr '\\0' x; echo done >&2", std::string(8000000, 'x') + "done\n"},
+        {"printf ' it\\nbroke\\r\\n\\n'; exit 1", "failed| it\nbroke"},
+        {"printf '   '; exit 1", "failed|   "},
+        {"exit 3", silent},
+        {"echo; exit 3", silent},
+        {"kill -9 $$", silent},
+        // Output that is not UTF-8 reads as empty: overlong, surrogate, past U+10FFFF, cut short.
+        {"printf 'plain \\342\\200\\246 \\360\\237\\230\\200'", "plain \u2026 \U0001F600"},
+        {"printf '\\377\\376'", ""},
+        {"printf '\\300\\257'; exit 1", silent},
+        {"printf '\\355\\240\\200'", ""},
+        {"printf '\\364\\220\\200\\200'", ""},
+        {"printf '\\342\\200'", ""},
+    };
+    for (const auto& [script, expected] : cases)
+        EXPECT_TRUE(outcome("/bin/sh", {"-c", script}) == expected) << script;
+    EXPECT_EQ(outcome("/no/such/tool"), "cannot start");
+    EXPECT_EQ(outcome("/etc/hostname"), "cannot start");
     EXPECT_NO_THROW(runIgnoringFailure("/no/such/tool", {}));
+    EXPECT_NO_THROW(runIgnoringFailure("/bin/sh", {"-c", "echo no; exit 1"}));
 }
 
-TEST(UTF8, AcceptsWellFormedTextAndRefusesTheRest) {
-    EXPECT_TRUE(isValidUTF8("plain \xE2\x80\xA6 \xF0\x9F\x98\x80"));
-    EXPECT_FALSE(isValidUTF8("\xC0\xAF"));         // overlong "/"
-    EXPECT_FALSE(isValidUTF8("\xED\xA0\x80"));     // surrogate
-    EXPECT_FALSE(isValidUTF8("\xF4\x90\x80\x80")); // past U+10FFFF
-    EXPECT_FALSE(isValidUTF8("\xE2\x80"));         // cut short
+TEST_F(ToolRunner, ArgumentsPassUnchangedInTheWorkingFolderAndToolsResolveInTheRoot) {
+    TemporaryFolder root;
+    EXPECT_EQ(run("/bin/sh", {"-c", "printf '%s|' \"$@\"; pwd", "sh", "a b", "$HOME", "*"}, root.path()),
+              "a b|$HOME|*|" + root.path().string() + "\n");
+    testing::writeFile(root / "usr/bin/silent", "#!/bin/sh\nexit 4\n", 0755);
+    setenv("BUNDLEKILN_TOOL_ROOT", root.path().c_str(), 1);
+    EXPECT_EQ(outcome("/usr/bin/silent"),
+              "failed|Command failed: " + root.path().string() + "/usr/bin/silent");
+}
+
+// A stop ends the running tool's whole process group, and no later run, not
+// even a best-effort one, goes on. In a child process, as a stop request
+// lasts for the rest of the process; the child reports on standard error.
+TEST_F(ToolRunner, AStopEndsTheToolsWholeGroupAndEveryLaterRun) {
+    const auto stopDuringARun = [] {
+        TemporaryFolder folder;
+        const std::string pidFile = (folder / "pid").string();
+        signal(SIGUSR1, [](int) { requestInterruption(SIGTERM); });
+        // The tool leaves a process in its group that does not hold the output
+        // open, then has the stop requested.
+        const std::string script = "sh -c 'echo $$ > \"$0\"; exec sleep 60' \"$0\" >/dev/null 2>&1 & "
+                                   "while [ ! -s \"$0\" ]; do sleep 0.01; done; kill -USR1 $PPID; wait";
+        const auto stops = [](const std::function<void()>& work) {
+            try {
+                work();
+            } catch (const BuildInterrupted&) {
+                return "stopped";
+            }
+            return "went on";
+        };
+        std::cerr << stops([&] {
+            run("/bin/sh", {"-c", script, pidFile});
+        }) << ", " << stops([] { runIgnoringFailure("/bin/true", {}); });
+        usleep(200000);
+        const pid_t left = std::stoi(testing::readFile(pidFile));
+        const std::string state = testing::readFile("/proc/" + std::to_string(left) + "/stat");
+        std::cerr << ", group alive " << (!state.empty() && state.find(") Z") == std::string::npos);
+        kill(left, SIGKILL);
+        std::_Exit(0);
+    };
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(stopDuringARun(), ::testing::ExitedWithCode(0), "stopped, stopped, group alive 0");
 }
 
 } // namespace

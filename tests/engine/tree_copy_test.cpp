@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <set>
 #include <sys/stat.h>
 
 namespace bundlekiln {
@@ -30,6 +31,7 @@ void makeSampleTree(const fs::path& root) {
     utimensat(AT_FDCWD, (root / "index.html").c_str(), old, 0);
 }
 
+// Checks the copy of the sample tree, then unlocks it for removal.
 void expectSampleTree(const fs::path& root) {
     EXPECT_EQ(readFile(root / "index.html"), "<html>");
     EXPECT_EQ(modeOf(root / "bin/tool"), 0755u);
@@ -44,90 +46,54 @@ void expectSampleTree(const fs::path& root) {
     stat((root / "index.html").c_str(), &status);
     EXPECT_EQ(status.st_mtim.tv_sec, 1000000);
     EXPECT_EQ(status.st_mtim.tv_nsec, 5);
+    fs::permissions(root / "locked", fs::perms::owner_all, fs::perm_options::add);
 }
 
-void unlock(const fs::path& root) {
-    std::error_code ignored;
-    fs::permissions(root / "locked", fs::perms::owner_all, fs::perm_options::add, ignored);
-}
-
-TEST(TreeCopy, KeepsLinksModesTimesAndPipes) {
+TEST(TreeCopy, KeepsLinksModesTimesAndPipesAndLeavesOutTheFolderToSkip) {
     TemporaryFolder folder;
     makeSampleTree(folder / "source");
-    copyTree(folder / "source", folder / "copy");
-    expectSampleTree(folder / "copy");
-    unlock(folder / "source");
-    unlock(folder / "copy");
-}
-
-TEST(TreeCopy, LeavesOutTheFolderToSkip) {
-    TemporaryFolder folder;
-    writeFile(folder / "source/page.html", "");
     writeFile(folder / "source/staging/partial", "");
     copyTree(folder / "source", folder / "source/staging/copy", folder / "source/staging");
-    EXPECT_TRUE(fs::exists(folder / "source/staging/copy/page.html"));
+    expectSampleTree(folder / "source/staging/copy");
+    expectSampleTree(folder / "source");
     EXPECT_FALSE(fs::exists(folder / "source/staging/copy/staging"));
+    EXPECT_THROW(copyTree(folder / "source/bin", folder / "source/staging"), fs::filesystem_error);
+    EXPECT_FALSE(fs::exists(folder / "source/staging/tool"));
 }
 
-TEST(TreeCopy, RefusesAnExistingDestination) {
+// Within a file system the move renames; from /dev/shm, a memory file system,
+// it crosses devices and copies. The staging folder is private, and goes with
+// everything in it, locked or not.
+TEST(NoClobberMove, FromThePrivateStagingFolderNeverReplacesWhatIsThereAndMovesWholeOrNotAtAll) {
     TemporaryFolder folder;
-    writeFile(folder / "source/a", "new");
-    writeFile(folder / "copy/a", "old");
-    EXPECT_THROW(copyTree(folder / "source", folder / "copy"), fs::filesystem_error);
-    EXPECT_EQ(readFile(folder / "copy/a"), "old");
-}
-
-TEST(NoClobberMove, NeverReplacesWhatIsThere) {
-    TemporaryFolder folder;
-    writeFile(folder / "staged/App.app/new", "");
-    writeFile(folder / "out/App.app/old", "");
-    EXPECT_FALSE(moveWithoutReplacing(folder / "staged/App.app", folder / "out/App.app"));
-    EXPECT_TRUE(fs::exists(folder / "out/App.app/old"));
-    EXPECT_FALSE(fs::exists(folder / "out/App.app/new"));
-    fs::create_symlink("nowhere", folder / "out/Dangling.app");
-    EXPECT_FALSE(moveWithoutReplacing(folder / "staged/App.app", folder / "out/Dangling.app"));
-    EXPECT_TRUE(moveWithoutReplacing(folder / "staged/App.app", folder / "out/Other.app"));
-    EXPECT_TRUE(fs::exists(folder / "out/Other.app/new"));
-}
-
-// /dev/shm is a memory file system, so a move from there crosses devices.
-TEST(NoClobberMove, AcrossFileSystemsCopiesCompletelyThenRemovesTheSource) {
-    TemporaryFolder output;
-    if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
-    struct stat shm {
-    }, out{};
-    stat("/dev/shm", &shm);
-    stat(output.path().c_str(), &out);
-    if (shm.st_dev == out.st_dev) GTEST_SKIP() << "/dev/shm is on the same device";
-    setenv("TMPDIR", "/dev/shm", 1);
-    {
-        const StagingFolder staging;
-        makeSampleTree(staging.path() / "App.app");
-        EXPECT_TRUE(moveWithoutReplacing(staging.path() / "App.app", output / "App.app"));
-        EXPECT_FALSE(fs::exists(staging.path() / "App.app"));
-        expectSampleTree(output / "App.app");
-        unlock(output / "App.app");
-        fs::create_directories(staging.path() / "Again.app");
-        EXPECT_FALSE(moveWithoutReplacing(staging.path() / "Again.app", output / "App.app"));
-        EXPECT_TRUE(fs::exists(staging.path() / "Again.app"));
+    for (const char* temporary : {folder.path().c_str(), "/dev/shm"}) {
+        setenv("TMPDIR", temporary, 1);
+        const fs::path output = folder / fs::path(temporary).filename();
+        fs::path stagingPath;
+        {
+            const StagingFolder staging;
+            stagingPath = staging.path();
+            EXPECT_EQ(modeOf(stagingPath), 0700u);
+            EXPECT_EQ(stagingPath.filename().string().substr(0, 10), "Kilnsmith-");
+            const fs::path staged = stagingPath / "App.app";
+            makeSampleTree(staged);
+            writeFile(output / "Taken.app/old", "");
+            fs::create_symlink("nowhere", output / "Dangling.app");
+            EXPECT_FALSE(moveWithoutReplacing(staged, output / "Taken.app"));
+            EXPECT_FALSE(moveWithoutReplacing(staged, output / "Dangling.app"));
+            EXPECT_TRUE(moveWithoutReplacing(staged, output / "App.app"));
+            EXPECT_FALSE(fs::exists(staged));
+            expectSampleTree(output / "App.app");
+            // The ten entries of the app, and what was there before: no partial copy is left.
+            EXPECT_EQ(std::set<fs::path>(fs::recursive_directory_iterator(output), {}).size(), 10u + 4u)
+                << temporary;
+            EXPECT_EQ(fs::read_symlink(output / "Dangling.app"), "nowhere");
+            writeFile(stagingPath / "locked/file", "");
+            fs::permissions(stagingPath / "locked", static_cast<fs::perms>(0500), fs::perm_options::replace);
+        }
+        EXPECT_FALSE(fs::exists(stagingPath));
     }
     unsetenv("TMPDIR");
-    for (const auto& entry : fs::directory_iterator(output.path()))
-        EXPECT_EQ(entry.path().filename(), "App.app") << "a partial copy was left behind";
-}
-
-TEST(StagingFolder, IsPrivateAndGoneAfterwardsEvenWhenLocked) {
-    fs::path path;
-    {
-        const StagingFolder staging;
-        path = staging.path();
-        EXPECT_EQ(modeOf(path), 0700u);
-        EXPECT_TRUE(path.filename().string().starts_with("Kilnsmith-"));
-        EXPECT_EQ(path.filename().string().size(), 10u + 36u);
-        writeFile(path / "locked/file", "");
-        fs::permissions(path / "locked", static_cast<fs::perms>(0500), fs::perm_options::replace);
-    }
-    EXPECT_FALSE(fs::exists(path));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "test_png.h"
+#include "png_writer.h"
 
 #include <png.h>
 
