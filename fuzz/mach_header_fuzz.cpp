@@ -1,8 +1,8 @@
 // A runtime's executable as the stand-in lipo reads it: its architectures,
 // or a refusal naming the file.
-#include "mach_header.h"
-#include "private_temp_folder.h"
-#include "tool_failure.h"
+#include "common/private_temp_folder.h"
+#include "common/tool_failure.h"
+#include "macho/mach_header.h"
 #include "write_bytes.h"
 
 #include <cstdint>

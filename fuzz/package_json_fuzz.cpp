@@ -1,8 +1,8 @@
 // package.json as a project brings it: validated, then written back the way
 // the build writes the manifest it configured.
 #include "builder_error.h"
+#include "common/private_temp_folder.h"
 #include "kilnsmith.h"
-#include "private_temp_folder.h"
 #include "write_bytes.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // An icon file as the user chooses it: its reported size, or a refusal.
 #include "builder_error.h"
+#include "common/private_temp_folder.h"
 #include "png_size.h"
-#include "private_temp_folder.h"
 #include "write_bytes.h"
 
 #include <cmath>

@@ -1,7 +1,7 @@
 // An app bundle's tree, built from the input, as the signing step walks it:
 // every code bundle and Mach-O file listed once, deepest first, the app last,
 // and no symbolic link listed or followed.
-#include "private_temp_folder.h"
+#include "common/private_temp_folder.h"
 #include "signing_list.h"
 #include "write_bytes.h"
 

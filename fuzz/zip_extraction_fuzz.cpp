@@ -1,9 +1,9 @@
 // A runtime zip as the stand-in ditto extracts it, each run into a fresh
 // folder. Whatever the archive holds, nothing may land beside the target.
-#include "private_temp_folder.h"
-#include "tool_failure.h"
+#include "archive/zip_extraction.h"
+#include "common/private_temp_folder.h"
+#include "common/tool_failure.h"
 #include "write_bytes.h"
-#include "zip_extraction.h"
 
 #include <fcntl.h>
 #include <unistd.h>

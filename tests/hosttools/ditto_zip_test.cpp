@@ -8,12 +8,12 @@
 #include <map>
 #include <sstream>
 
+#include "archive/zip_extraction.h"
+#include "common/tool_failure.h"
 #include "file_status.h"
 #include "mixed_bytes.h"
 #include "process_run.h"
 #include "temp_folder.h"
-#include "tool_failure.h"
-#include "zip_extraction.h"
 
 namespace hosttools_test {
 namespace {
