@@ -3,5 +3,5 @@
 # Not part of the tests. Options: --runs N (default 3), --only PART.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/build.sh >/dev/null
+bash scripts/build.sh --tests >/dev/null
 python3 bench/suite.py "$@"

@@ -11,7 +11,7 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=($(ls fuzz/corpus))
 
-bash scripts/install-packages.sh
+bash scripts/install-packages.sh --tests
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
   -DBUNDLEKILN_FUZZ=ON >/dev/null
 cmake --build build-fuzz --target "${targets[@]/#/fuzz_}" -j"$(nproc)" >/dev/null

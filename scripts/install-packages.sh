@@ -1,20 +1,26 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need, only when some
-# are missing, so that a second run costs a moment.
+# Installs the Debian packages that building the program needs, and with
+# --tests also what its tests, sanitizers, fuzzing and benchmarks need. Only
+# missing packages are installed, so a second run costs a moment.
 set -euo pipefail
 
+# The program, its window module and its stand-in tools.
 packages=(
   g++ cmake make pkg-config python3 zip unzip
-  libarchive-dev nlohmann-json3-dev libplist-dev libpng-dev libdeflate-dev
-  libssl-dev libgtest-dev libgmock-dev
-  llvm-14 clang libclang-rt-14-dev icnsutils
-  7zip dmg2img
-  chromium
-  qt6-base-dev xvfb xauth fonts-dejavu-core
+  libarchive-dev nlohmann-json3-dev libplist-dev libpng-dev libdeflate-dev libssl-dev
+  qt6-base-dev
 )
-# Node.js may come with its own npm from elsewhere; Debian's npm would clash with it.
-command -v node >/dev/null || packages+=(nodejs)
-command -v npm >/dev/null || packages+=(npm)
+if [ "${1:-}" = "--tests" ]; then
+  packages+=(
+    libgtest-dev libgmock-dev
+    llvm-14 clang libclang-rt-14-dev icnsutils
+    7zip dmg2img python3-pil
+    chromium xvfb xauth fonts-dejavu-core
+  )
+  # Node.js may come with its own npm from elsewhere; Debian's npm would clash with it.
+  command -v node >/dev/null || packages+=(nodejs)
+  command -v npm >/dev/null || packages+=(npm)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -9,7 +9,7 @@
 # at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-packages.sh
+bash scripts/install-packages.sh --tests
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DBUNDLEKILN_SANITIZE=ON >/dev/null
 # What the tests run; the benchmarks are left out.
 cmake --build build-asan -j"$(nproc)" --target bundlekiln engine_tests app_tests hosttools_tests

@@ -4,7 +4,7 @@
 # fuzz target runs for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/build.sh
+bash scripts/build.sh --tests
 ctest --test-dir build --output-on-failure -j"$(nproc)"
 if [ "${1:-}" = "--thorough" ]; then
   bash scripts/test-sanitized.sh
