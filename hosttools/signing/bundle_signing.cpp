@@ -14,6 +14,7 @@
 #include "signing/code_seal.h"
 #include "signing/codesign_verify.h"
 #include "signing/file_digest.h"
+#include "signing/keychain_file.h"
 
 namespace hosttools {
 namespace {
@@ -82,7 +83,9 @@ void signWithIdentity(const std::string& identity, const fs::path& entitlements,
     requireItem(item);
     if (!fs::is_regular_file(entitlements))
         throw ToolFailure(entitlements.string() + ": cannot read entitlement data");
-    const SigningRecord record{identity, true, true, sha256OfFile(entitlements)};
+    // The signature names the certificate itself, however the caller named it.
+    const std::string name = resolveIdentityName(readKeychain(keychainPath()), identity);
+    const SigningRecord record{name, true, true, sha256OfFile(entitlements)};
     BundleReader reader(item);
     if (isBundle(item)) {
         refuseLinksLeaving(item);

@@ -2,6 +2,7 @@
 
 #include <openssl/sha.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
@@ -91,6 +92,19 @@ std::string identityListing(const std::vector<SigningIdentity>& identities) {
         listing += "  " + std::to_string(i + 1) + ") " + identities[i].fingerprint + " \"" +
                    identities[i].name + "\"\n";
     return listing + "     " + std::to_string(identities.size()) + " valid identities found\n";
+}
+
+std::string resolveIdentityName(const std::vector<SigningIdentity>& identities, const std::string& identity) {
+    std::string upper = identity;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return std::toupper(c); });
+    std::string found;
+    for (const SigningIdentity& candidate : identities) {
+        if (candidate.fingerprint != upper && candidate.name.find(identity) == std::string::npos) continue;
+        if (!found.empty() && found != candidate.name) throw ToolFailure(identity + ": ambiguous");
+        found = candidate.name;
+    }
+    return found.empty() ? identity : found;
 }
 
 } // namespace hosttools

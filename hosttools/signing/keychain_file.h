@@ -23,6 +23,12 @@ std::filesystem::path keychainPath();
 /// no identities. Throws ToolFailure for an unreadable file or a malformed line.
 std::vector<SigningIdentity> readKeychain(const std::filesystem::path& path);
 
+/// The name of the one identity that `identity` names, as codesign reads it:
+/// a fingerprint (any case) or a part of the name. An identity that names none
+/// is returned as given; one that names several different identities throws
+/// ToolFailure ("IDENTITY: ambiguous").
+std::string resolveIdentityName(const std::vector<SigningIdentity>& identities, const std::string& identity);
+
 /// The identities as `security find-identity -v` lists them: one numbered
 /// line each, "  1) FINGERPRINT "NAME"", then the count of valid identities.
 std::string identityListing(const std::vector<SigningIdentity>& identities);
