@@ -1,5 +1,6 @@
 #include "atomic_file.h"
 
+#include "posix/write_all.h"
 #include "uuid.h"
 
 #include <cerrno>
@@ -12,22 +13,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void writeAll(int descriptor, std::string_view contents, const fs::path& path) {
-    while (!contents.empty()) {
-        const ssize_t written = write(descriptor, contents.data(), contents.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written < 0) throwFileError("Could not write", path, errno);
-        contents.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
-
 /// Writes and flushes the temporary file, then closes it.
-void fillTemporary(UniqueFd descriptor, std::string_view contents, const fs::path& temporary) {
-    writeAll(descriptor.get(), contents, temporary);
+void fillTemporary(posix::UniqueFd descriptor, std::string_view contents, const fs::path& temporary) {
+    posix::writeAll(descriptor.get(), contents, temporary);
     // The bundle's files must stay readable by everyone.
-    if (fchmod(descriptor.get(), 0644) != 0) throwFileError("Could not set the mode of", temporary, errno);
-    if (fsync(descriptor.get()) != 0) throwFileError("Could not flush", temporary, errno);
-    if (descriptor.close() != 0) throwFileError("Could not write", temporary, errno);
+    if (fchmod(descriptor.get(), 0644) != 0)
+        posix::throwFileError("Could not set the mode of", temporary, errno);
+    if (fsync(descriptor.get()) != 0) posix::throwFileError("Could not flush", temporary, errno);
+    if (descriptor.close() != 0) posix::throwFileError("Could not write", temporary, errno);
 }
 
 } // namespace
@@ -36,12 +29,12 @@ void writeFileAtomically(const Folder& folder, const std::string& name, std::str
     // Short and independent of `name`, so that a name near the length limit still fits.
     const std::string temporaryName = ".pending-" + randomUUID();
     const fs::path temporary = folder.path() / temporaryName;
-    UniqueFd descriptor =
+    posix::UniqueFd descriptor =
         openBeneath(folder.fd(), temporaryName, O_WRONLY | O_CREAT | O_EXCL, temporary, 0600);
     try {
         fillTemporary(std::move(descriptor), contents, temporary);
         if (renameat(folder.fd(), temporaryName.c_str(), folder.fd(), name.c_str()) != 0)
-            throwFileError("Could not replace", folder.path() / name, errno);
+            posix::throwFileError("Could not replace", folder.path() / name, errno);
     } catch (...) {
         unlinkat(folder.fd(), temporaryName.c_str(), 0);
         throw;

@@ -38,7 +38,7 @@ void checkBundleStructure(const Folder& app) {
         struct stat status {};
         if (fstatat(app.fd(), place.path, &status, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno == ENOENT || errno == ENOTDIR) continue;
-            throwFileError("Could not read", app.path() / place.path, errno);
+            posix::throwFileError("Could not read", app.path() / place.path, errno);
         }
         if (S_ISLNK(status.st_mode)) throw BuilderError(refusal(place, "a symbolic link"));
         if (place.folder && !S_ISDIR(status.st_mode))

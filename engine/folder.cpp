@@ -9,13 +9,10 @@ namespace bundlekiln {
 
 namespace fs = std::filesystem;
 
-void throwFileError(const char* what, const fs::path& path, int error) {
-    throw fs::filesystem_error(what, path, std::error_code(error, std::generic_category()));
-}
-
-UniqueFd openBeneath(int folder, const std::string& name, int flags, const fs::path& path, mode_t mode) {
-    UniqueFd fd(openat(folder, name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode));
-    if (!fd.valid()) throwFileError("Could not open", path, errno);
+posix::UniqueFd openBeneath(int folder, const std::string& name, int flags, const fs::path& path,
+                            mode_t mode) {
+    posix::UniqueFd fd(openat(folder, name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (!fd.valid()) posix::throwFileError("Could not open", path, errno);
     return fd;
 }
 
@@ -56,9 +53,9 @@ std::vector<std::string> removeFilesIn(int fd, std::error_code& error) {
 }
 
 /// Enters `name` inside `parent`, never through a link; nullopt when it cannot.
-std::optional<RemovalLevel> enter(int parent, const std::string& name, UniqueFd& current,
+std::optional<RemovalLevel> enter(int parent, const std::string& name, posix::UniqueFd& current,
                                   std::error_code& error) {
-    UniqueFd fd(openat(parent, name.c_str(), folderFlags | O_NOFOLLOW | O_CLOEXEC));
+    posix::UniqueFd fd(openat(parent, name.c_str(), folderFlags | O_NOFOLLOW | O_CLOEXEC));
     struct stat status {};
     if (!fd.valid() || fstat(fd.get(), &status) != 0) {
         if (!error) error.assign(errno, std::generic_category());
@@ -71,10 +68,10 @@ std::optional<RemovalLevel> enter(int parent, const std::string& name, UniqueFd&
 
 /// The parent of the current level, reopened through "..", but only when it is
 /// still the folder the walk came from (nothing can have been moved under us).
-bool climb(std::vector<RemovalLevel>& levels, UniqueFd& current, int top, std::error_code& error) {
+bool climb(std::vector<RemovalLevel>& levels, posix::UniqueFd& current, int top, std::error_code& error) {
     const RemovalLevel done = std::move(levels.back());
     levels.pop_back();
-    UniqueFd parent(levels.empty() ? dup(top) : openat(current.get(), "..", folderFlags | O_CLOEXEC));
+    posix::UniqueFd parent(levels.empty() ? dup(top) : openat(current.get(), "..", folderFlags | O_CLOEXEC));
     struct stat status {};
     const bool expected =
         parent.valid() && fstat(parent.get(), &status) == 0 &&
@@ -97,7 +94,7 @@ std::vector<std::string> entryNames(int fd, const fs::path& path) {
     if (!listing) {
         const int error = errno;
         if (copy >= 0) close(copy);
-        throwFileError("Could not list", path, error);
+        posix::throwFileError("Could not list", path, error);
     }
     // A duplicate shares its position with `fd`: start from the beginning.
     rewinddir(listing);
@@ -107,23 +104,23 @@ std::vector<std::string> entryNames(int fd, const fs::path& path) {
         if (!isDotOrDotDot(entry->d_name)) names.emplace_back(entry->d_name);
     const int error = errno;
     closedir(listing);
-    if (error != 0) throwFileError("Could not list", path, error);
+    if (error != 0) posix::throwFileError("Could not list", path, error);
     return names;
 }
 
 Folder Folder::open(const fs::path& path) {
-    UniqueFd fd(::open(path.c_str(), folderFlags | O_CLOEXEC));
-    if (!fd.valid()) throwFileError("Could not open", path, errno);
+    posix::UniqueFd fd(::open(path.c_str(), folderFlags | O_CLOEXEC));
+    if (!fd.valid()) posix::throwFileError("Could not open", path, errno);
     return Folder(std::move(fd), path);
 }
 
 Folder Folder::folder(const fs::path& relative) const {
-    UniqueFd current(dup(fd_.get()));
+    posix::UniqueFd current(dup(fd_.get()));
     fs::path reached = path_;
     for (const auto& component : relative) {
         if (component.empty() || component == ".") continue;
         reached /= component;
-        if (component == "..") throwFileError("Could not open", reached, EXDEV);
+        if (component == "..") posix::throwFileError("Could not open", reached, EXDEV);
         current = openBeneath(current.get(), component.string(), folderFlags, reached);
     }
     return Folder(std::move(current), reached);
@@ -131,7 +128,7 @@ Folder Folder::folder(const fs::path& relative) const {
 
 Folder Folder::makeFolder(const std::string& name, mode_t mode) const {
     if (mkdirat(fd_.get(), name.c_str(), mode) != 0 && errno != EEXIST)
-        throwFileError("Could not create", path_ / name, errno);
+        posix::throwFileError("Could not create", path_ / name, errno);
     return folder(name);
 }
 
@@ -142,7 +139,7 @@ std::optional<struct stat> Folder::status(const fs::path& relative) const {
         if (fstatat(parent.fd(), relative.filename().c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
             return status;
         if (errno == ENOENT) return std::nullopt;
-        throwFileError("Could not read", path_ / relative, errno);
+        posix::throwFileError("Could not read", path_ / relative, errno);
     } catch (const fs::filesystem_error& error) {
         if (error.code() == std::errc::no_such_file_or_directory) return std::nullopt;
         throw;
@@ -161,7 +158,7 @@ std::error_code Folder::removeTree(const std::string& name) const {
         if (unlinkat(fd_.get(), name.c_str(), 0) != 0) error.assign(errno, std::generic_category());
         return error;
     }
-    UniqueFd current;
+    posix::UniqueFd current;
     std::vector<RemovalLevel> levels;
     if (auto top = enter(fd_.get(), name, current, error)) levels.push_back(std::move(*top));
     while (!levels.empty()) {
@@ -172,7 +169,7 @@ std::error_code Folder::removeTree(const std::string& name) const {
         }
         const std::string next = std::move(pending.back());
         pending.pop_back();
-        UniqueFd parent = std::move(current);
+        posix::UniqueFd parent = std::move(current);
         if (auto level = enter(parent.get(), next, current, error))
             levels.push_back(std::move(*level));
         else

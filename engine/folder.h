@@ -1,6 +1,7 @@
 #pragma once
 
-#include "unique_fd.h"
+#include "posix/file_error.h"
+#include "posix/unique_fd.h"
 
 #include <filesystem>
 #include <optional>
@@ -44,9 +45,9 @@ public:
     const std::filesystem::path& path() const { return path_; }
 
 private:
-    Folder(UniqueFd fd, std::filesystem::path path) : fd_(std::move(fd)), path_(std::move(path)) {}
+    Folder(posix::UniqueFd fd, std::filesystem::path path) : fd_(std::move(fd)), path_(std::move(path)) {}
 
-    UniqueFd fd_;
+    posix::UniqueFd fd_;
     std::filesystem::path path_;
 };
 
@@ -56,9 +57,7 @@ std::vector<std::string> entryNames(int fd, const std::filesystem::path& path);
 
 /// Opens `name` in the folder `folder` with `flags` plus O_NOFOLLOW and
 /// O_CLOEXEC; throws naming `path` on failure.
-UniqueFd openBeneath(int folder, const std::string& name, int flags, const std::filesystem::path& path,
-                     mode_t mode = 0);
-
-[[noreturn]] void throwFileError(const char* what, const std::filesystem::path& path, int error);
+posix::UniqueFd openBeneath(int folder, const std::string& name, int flags, const std::filesystem::path& path,
+                            mode_t mode = 0);
 
 } // namespace bundlekiln

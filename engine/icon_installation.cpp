@@ -2,12 +2,13 @@
 // it is; a square PNG is rendered into the ten icon-set sizes and compiled.
 #include "builder_error.h"
 #include "info_plist.h"
+#include "interruption.h"
 #include "kilnsmith.h"
 #include "path_extension.h"
 #include "png_size.h"
+#include "posix/file_contents_copy.h"
 #include "regular_file.h"
 #include "tool_runner.h"
-#include "tree_copy.h"
 
 #include <array>
 #include <cerrno>
@@ -56,9 +57,10 @@ void compileIconSet(const fs::path& png, const Folder& resources, const Folder& 
 /// Copies the file `from` (a descriptor) as `name` into `folder`.
 void copyInto(int from, const Folder& folder, const std::string& name) {
     const fs::path path = folder.path() / name;
-    UniqueFd to = openBeneath(folder.fd(), name, O_WRONLY | O_CREAT | O_EXCL, path, 0644);
-    if (const int error = copyFileContents(from, to.get())) throwFileError("Could not copy to", path, error);
-    if (to.close() != 0) throwFileError("Could not write", path, errno);
+    posix::UniqueFd to = openBeneath(folder.fd(), name, O_WRONLY | O_CREAT | O_EXCL, path, 0644);
+    if (const int error = posix::copyFileContents(from, to.get(), throwIfInterrupted))
+        posix::throwFileError("Could not copy to", path, error);
+    if (to.close() != 0) posix::throwFileError("Could not write", path, errno);
 }
 
 /// The icon is read once, into the staging folder, and every later step works
@@ -71,7 +73,7 @@ fs::path stagedIcon(const fs::path& icon, const std::string& extension, const Fo
     std::error_code unresolved;
     const fs::path resolved = fs::canonical(icon, unresolved);
     const fs::path path = unresolved ? icon : resolved;
-    const UniqueFd source = openRegularFile(AT_FDCWD, path, "The icon", icon);
+    const posix::UniqueFd source = openRegularFile(AT_FDCWD, path, "The icon", icon);
     copyInto(source.get(), staging, name);
     return staging.path() / name;
 }
@@ -85,7 +87,7 @@ void Kilnsmith::installIcon(const fs::path& icon, const Folder& resources, const
     if (extension != "icns" && extension != "png") throw BuilderError("Icon must be a PNG or .icns file.");
     const fs::path staged = stagedIcon(icon, extension, staging);
     if (extension == "icns") {
-        const UniqueFd source = openRegularFile(staging.fd(), staged.filename(), "The icon", staged);
+        const posix::UniqueFd source = openRegularFile(staging.fd(), staged.filename(), "The icon", staged);
         copyInto(source.get(), resources, "app.icns");
     } else {
         compileIconSet(staged, resources, staging);

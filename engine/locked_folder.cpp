@@ -23,7 +23,7 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 /// its creation and the lock; false when that sweep removed it.
 bool lockIfStillThere(const Folder& parent, const std::string& name, const Folder& folder) {
     while (flock(folder.fd(), LOCK_EX) != 0) {
-        if (errno != EINTR) throwFileError("Could not lock", folder.path(), errno);
+        if (errno != EINTR) posix::throwFileError("Could not lock", folder.path(), errno);
         throwIfInterrupted();
     }
     struct stat opened {
@@ -50,7 +50,7 @@ Folder createLocked(const Folder& parent, const std::string& prefix, const std::
         name = prefix + randomUUID() + suffix;
         // mkdirat refuses an existing folder, so nobody else's folder is ever taken over.
         if (mkdirat(parent.fd(), name.c_str(), 0700) != 0)
-            throwFileError("Could not create", parent.path() / name, errno);
+            posix::throwFileError("Could not create", parent.path() / name, errno);
         std::optional<Folder> folder = openNew(parent, name);
         if (folder && lockIfStillThere(parent, name, *folder)) return std::move(*folder);
     }
@@ -77,7 +77,8 @@ void sweepLeftovers(const Folder& parent, bool (*isLeftover)(std::string_view)) 
         struct stat status {};
         if (fstatat(parent.fd(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISDIR(status.st_mode) || status.st_uid != geteuid()) continue;
-        const UniqueFd fd(openat(parent.fd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        const posix::UniqueFd fd(
+            openat(parent.fd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         // Held while removing, so that no build can take the folder meanwhile.
         if (fd.valid() && flock(fd.get(), LOCK_EX | LOCK_NB) == 0) parent.removeTree(name);
     }

@@ -47,7 +47,7 @@ bool renameInPlace(int fromFolder, const fs::path& from, int toFolder, const fs:
     struct stat status {};
     if (fstatat(toFolder, to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) return false;
     if (renameat(fromFolder, from.c_str(), toFolder, to.c_str()) != 0)
-        throwFileError("Could not move", from, errno);
+        posix::throwFileError("Could not move", from, errno);
     return true;
 }
 

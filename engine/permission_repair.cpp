@@ -18,7 +18,7 @@ void Kilnsmith::repairPermissions(const Folder& app) const {
             S_ISLNK(status.st_mode))
             continue;
         if (fchmodat(executables.fd(), name.c_str(), 0755, 0) != 0)
-            throwFileError("Could not set the mode of", executables.path() / name, errno);
+            posix::throwFileError("Could not set the mode of", executables.path() / name, errno);
     }
 }
 

@@ -111,7 +111,7 @@ ReportedSize reportedSize(const PngReader& reader) {
 } // namespace
 
 std::optional<ReportedSize> pngReportedSize(const std::filesystem::path& path) {
-    const UniqueFd file = openRegularFile(AT_FDCWD, path, "The icon", path);
+    const posix::UniqueFd file = openRegularFile(AT_FDCWD, path, "The icon", path);
     int fd = file.get();
     PngReader reader;
     if (!reader.ready()) return std::nullopt;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "unique_fd.h"
+#include "posix/unique_fd.h"
 
 #include <filesystem>
 #include <string>
@@ -14,8 +14,8 @@ namespace bundlekiln {
 /// regular file." for a pipe, socket, device or symbolic link; a folder fails
 /// with EISDIR as std::filesystem::filesystem_error naming `path`, as does any
 /// other open error.
-UniqueFd openRegularFile(int folder, const std::filesystem::path& name, const std::string& noun,
-                         const std::filesystem::path& path);
+posix::UniqueFd openRegularFile(int folder, const std::filesystem::path& name, const std::string& noun,
+                                const std::filesystem::path& path);
 
 /// The whole content of a regular file opened as above.
 std::string readRegularFile(int folder, const std::filesystem::path& name, const std::string& noun,

@@ -1,6 +1,7 @@
 #include "signing_list.h"
 
 #include "path_extension.h"
+#include "posix/file_error.h"
 
 #include <algorithm>
 #include <array>
@@ -48,11 +49,6 @@ struct FolderClose {
     void operator()(DIR* folder) const { closedir(folder); }
 };
 
-[[noreturn]] void throwFolderError(const fs::path& folder) {
-    throw fs::filesystem_error("cannot open directory", folder,
-                               std::error_code(errno, std::generic_category()));
-}
-
 unsigned char entryType(int folder, const dirent& entry) {
     if (entry.d_type != DT_UNKNOWN) return entry.d_type;
     struct stat status {};
@@ -68,7 +64,7 @@ void collect(int folderFd, const fs::path& folder, std::size_t depth, std::vecto
     const std::unique_ptr<DIR, FolderClose> listing(fdopendir(folderFd));
     if (!listing) {
         close(folderFd);
-        throwFolderError(folder);
+        posix::throwFileError("cannot open directory", folder, errno);
     }
     const int fd = dirfd(listing.get());
     while (const dirent* entry = readdir(listing.get())) {
@@ -80,7 +76,7 @@ void collect(int folderFd, const fs::path& folder, std::size_t depth, std::vecto
             items.push_back({folder / name, depth});
         if (type != DT_DIR) continue;
         const int child = openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (child < 0) throwFolderError(folder / name);
+        if (child < 0) posix::throwFileError("cannot open directory", folder / name, errno);
         collect(child, folder / name, depth + 1, items);
     }
 }
@@ -93,7 +89,7 @@ std::size_t componentCount(const fs::path& path) {
 
 std::vector<fs::path> signingList(const fs::path& app) {
     const int top = open(app.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (top < 0) throwFolderError(app);
+    if (top < 0) posix::throwFileError("cannot open directory", app, errno);
     std::vector<Item> found;
     collect(top, app, componentCount(app) + 1, found);
     std::stable_sort(found.begin(), found.end(),

@@ -2,8 +2,8 @@
 
 #include "builder_error.h"
 #include "interruption.h"
+#include "posix/unique_fd.h"
 #include "tool_root.h"
-#include "unique_fd.h"
 #include "utf8.h"
 
 #include <algorithm>
@@ -216,8 +216,8 @@ std::string run(const std::string& tool, const std::vector<std::string>& argumen
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0)
         throw std::system_error(errno, std::generic_category(), "Could not create a pipe");
-    UniqueFd readEnd(ends[0]);
-    UniqueFd writeEnd(ends[1]);
+    posix::UniqueFd readEnd(ends[0]);
+    posix::UniqueFd writeEnd(ends[1]);
     // A larger pipe lets a talkative tool write on while the output is copied.
     fcntl(readEnd.get(), F_SETPIPE_SZ, static_cast<int>(readSize));
     fcntl(readEnd.get(), F_SETFL, O_NONBLOCK);

@@ -2,6 +2,7 @@
 
 #include "builder_error.h"
 #include "interruption.h"
+#include "posix/file_contents_copy.h"
 
 #include <cerrno>
 #include <climits>
@@ -32,26 +33,7 @@ void setTimes(int folder, const std::string& name, const struct stat& status, in
               const fs::path& path) {
     const struct timespec times[2] = {status.st_atim, status.st_mtim};
     if (utimensat(folder, name.c_str(), times, flags) != 0)
-        throwFileError("Could not set the times of", path, errno);
-}
-
-int copyByReading(int in, int out) {
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        throwIfInterrupted();
-        const ssize_t count = read(in, buffer.data(), buffer.size());
-        if (count == 0) return 0;
-        if (count < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        for (ssize_t written = 0; written < count;) {
-            const ssize_t step =
-                write(out, buffer.data() + written, static_cast<std::size_t>(count - written));
-            if (step < 0 && errno != EINTR) return errno;
-            if (step > 0) written += step;
-        }
-    }
+        posix::throwFileError("Could not set the times of", path, errno);
 }
 
 class Copier {
@@ -68,19 +50,19 @@ public:
         const fs::path source = from.path / name;
         const fs::path destination = to.path / copyName;
         if (destination.native().size() >= PATH_MAX)
-            throwFileError("Could not create", destination, ENAMETOOLONG);
+            posix::throwFileError("Could not create", destination, ENAMETOOLONG);
         struct stat status {};
         if (fstatat(from.fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
-            throwFileError("Could not read", source, errno);
+            posix::throwFileError("Could not read", source, errno);
         if (S_ISDIR(status.st_mode)) {
             if (isSkipped(status)) return;
-            const UniqueFd folder = openBeneath(from.fd, name, O_RDONLY | O_DIRECTORY, source);
+            const posix::UniqueFd folder = openBeneath(from.fd, name, O_RDONLY | O_DIRECTORY, source);
             return copyFolder({folder.get(), source}, to, copyName, depth + 1);
         }
         if (S_ISLNK(status.st_mode)) return copyLink(from, name, to, copyName, status);
         if (S_ISREG(status.st_mode)) return copyFile(from, name, to, copyName);
         if (S_ISFIFO(status.st_mode)) return copyPipe(to, copyName, status);
-        throwFileError("Cannot copy a socket or device file", source, ENOTSUP);
+        posix::throwFileError("Cannot copy a socket or device file", source, ENOTSUP);
     }
 
     // Owner access first, so that the folder's entries can be written; the
@@ -90,17 +72,18 @@ public:
             throw BuilderError(limit_.noun + " nests folders more than " + std::to_string(limit_.depth) +
                                " levels deep.");
         const fs::path destination = to.path / name;
-        if (mkdirat(to.fd, name.c_str(), 0700) != 0) throwFileError("Could not create", destination, errno);
-        const UniqueFd copy = openBeneath(to.fd, name, O_RDONLY | O_DIRECTORY, destination);
+        if (mkdirat(to.fd, name.c_str(), 0700) != 0)
+            posix::throwFileError("Could not create", destination, errno);
+        const posix::UniqueFd copy = openBeneath(to.fd, name, O_RDONLY | O_DIRECTORY, destination);
         for (const auto& entry : entryNames(from.fd, from.path))
             copyEntry(from, entry, {copy.get(), destination}, entry, depth);
         struct stat status {};
-        if (fstat(from.fd, &status) != 0) throwFileError("Could not read", from.path, errno);
+        if (fstat(from.fd, &status) != 0) posix::throwFileError("Could not read", from.path, errno);
         if (fchmod(copy.get(), status.st_mode & 07777) != 0)
-            throwFileError("Could not set the mode of", destination, errno);
+            posix::throwFileError("Could not set the mode of", destination, errno);
         const struct timespec times[2] = {status.st_atim, status.st_mtim};
         if (futimens(copy.get(), times) != 0)
-            throwFileError("Could not set the times of", destination, errno);
+            posix::throwFileError("Could not set the times of", destination, errno);
     }
 
 private:
@@ -112,33 +95,34 @@ private:
                          const struct stat& status) {
         std::string target(static_cast<std::size_t>(status.st_size) + 1, '\0');
         const ssize_t length = readlinkat(from.fd, name.c_str(), target.data(), target.size());
-        if (length < 0) throwFileError("Could not read the link", from.path / name, errno);
+        if (length < 0) posix::throwFileError("Could not read the link", from.path / name, errno);
         target.resize(static_cast<std::size_t>(length));
         if (symlinkat(target.c_str(), to.fd, copyName.c_str()) != 0)
-            throwFileError("Could not create the link", to.path / copyName, errno);
+            posix::throwFileError("Could not create the link", to.path / copyName, errno);
         setTimes(to.fd, copyName, status, AT_SYMLINK_NOFOLLOW, to.path / copyName);
     }
 
     static void copyFile(Place from, const std::string& name, Place to, const std::string& copyName) {
         const fs::path destination = to.path / copyName;
         // Without blocking: the entry may have become a pipe since it was listed.
-        const UniqueFd in = openBeneath(from.fd, name, O_RDONLY | O_NONBLOCK, from.path / name);
+        const posix::UniqueFd in = openBeneath(from.fd, name, O_RDONLY | O_NONBLOCK, from.path / name);
         struct stat status {};
         if (fstat(in.get(), &status) != 0 || !S_ISREG(status.st_mode))
-            throwFileError("Could not copy", from.path / name, ENOTSUP);
-        UniqueFd out = openBeneath(to.fd, copyName, O_WRONLY | O_CREAT | O_EXCL, destination, 0600);
-        if (const int error = copyFileContents(in.get(), out.get()))
-            throwFileError("Could not copy to", destination, error);
+            posix::throwFileError("Could not copy", from.path / name, ENOTSUP);
+        posix::UniqueFd out = openBeneath(to.fd, copyName, O_WRONLY | O_CREAT | O_EXCL, destination, 0600);
+        if (const int error = posix::copyFileContents(in.get(), out.get(), throwIfInterrupted))
+            posix::throwFileError("Could not copy to", destination, error);
         if (fchmod(out.get(), status.st_mode & 07777) != 0)
-            throwFileError("Could not set the mode of", destination, errno);
+            posix::throwFileError("Could not set the mode of", destination, errno);
         const struct timespec times[2] = {status.st_atim, status.st_mtim};
-        if (futimens(out.get(), times) != 0) throwFileError("Could not set the times of", destination, errno);
-        if (out.close() != 0) throwFileError("Could not write", destination, errno);
+        if (futimens(out.get(), times) != 0)
+            posix::throwFileError("Could not set the times of", destination, errno);
+        if (out.close() != 0) posix::throwFileError("Could not write", destination, errno);
     }
 
     static void copyPipe(Place to, const std::string& name, const struct stat& status) {
         if (mkfifoat(to.fd, name.c_str(), status.st_mode & 07777) != 0)
-            throwFileError("Could not create", to.path / name, errno);
+            posix::throwFileError("Could not create", to.path / name, errno);
         setTimes(to.fd, name, status, AT_SYMLINK_NOFOLLOW, to.path / name);
     }
 
@@ -147,20 +131,6 @@ private:
 };
 
 } // namespace
-
-int copyFileContents(int in, int out) {
-    constexpr std::size_t chunk = 16 << 20;
-    for (;;) {
-        throwIfInterrupted();
-        const ssize_t copied = copy_file_range(in, nullptr, out, nullptr, chunk, 0);
-        if (copied == 0) return 0;
-        if (copied > 0) continue;
-        if (errno == EINTR) continue;
-        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)
-            return copyByReading(in, out);
-        return errno;
-    }
-}
 
 void copyTree(const Folder& source, const Folder& destination, const std::string& name, const fs::path& skip,
               const TreeLimit& limit) {

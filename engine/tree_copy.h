@@ -37,8 +37,4 @@ void copyTree(const Folder& source, const Folder& destination, const std::string
 void copyTree(const std::filesystem::path& source, const std::filesystem::path& destination,
               const std::filesystem::path& skip = {}, const TreeLimit& limit = {});
 
-/// Copies the rest of `in` into `out` in bounded chunks, so that a stop
-/// request is seen within one chunk; returns 0 or the errno of the failure.
-int copyFileContents(int in, int out);
-
 } // namespace bundlekiln

@@ -1,5 +1,7 @@
 #include "uuid.h"
 
+#include "posix/hex_text.h"
+
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -26,13 +28,8 @@ std::string randomUUID() {
     auto bytes = randomBytes();
     bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);
     bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (std::size_t index = 0; index < bytes.size(); ++index) {
-        if (index == 4 || index == 6 || index == 8 || index == 10) text += '-';
-        text += digits[bytes[index] >> 4];
-        text += digits[bytes[index] & 0x0F];
-    }
+    std::string text = posix::hexText(bytes, posix::HexDigits::upper);
+    for (const std::size_t dash : {8, 13, 18, 23}) text.insert(dash, 1, '-');
     return text;
 }
 

@@ -1,8 +1,8 @@
 // package.json as a project brings it: validated, then written back the way
 // the build writes the manifest it configured.
 #include "builder_error.h"
-#include "common/private_temp_folder.h"
 #include "kilnsmith.h"
+#include "posix/private_folder.h"
 #include "write_bytes.h"
 
 #include <cstdint>
@@ -13,7 +13,7 @@ namespace {
 // One project folder for the whole run: only package.json changes between
 // inputs; index.html is there for manifests that name it.
 const std::filesystem::path& projectFolder() {
-    static const hosttools::PrivateTempFolder folder;
+    static const auto folder = posix::PrivateFolder::create("bundlekiln");
     static const bool hasPage = (fuzzing::writeBytes(folder.path() / "index.html", "<p>", 3), true);
     (void)hasPage;
     return folder.path();

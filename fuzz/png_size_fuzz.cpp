@@ -1,7 +1,7 @@
 // An icon file as the user chooses it: its reported size, or a refusal.
 #include "builder_error.h"
-#include "common/private_temp_folder.h"
 #include "png_size.h"
+#include "posix/private_folder.h"
 #include "write_bytes.h"
 
 #include <cmath>
@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const hosttools::PrivateTempFolder folder;
+    static const auto folder = posix::PrivateFolder::create("bundlekiln");
     const auto image = folder.path() / "icon.png";
     fuzzing::writeBytes(image, data, size);
     try {

@@ -1,7 +1,7 @@
 // An app bundle's tree, built from the input, as the signing step walks it:
 // every code bundle and Mach-O file listed once, deepest first, the app last,
 // and no symbolic link listed or followed.
-#include "common/private_temp_folder.h"
+#include "posix/private_folder.h"
 #include "signing_list.h"
 #include "write_bytes.h"
 
@@ -77,7 +77,7 @@ std::size_t depth(const fs::path& path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 3 * 200) return 0;
-    const hosttools::PrivateTempFolder scratch;
+    const auto scratch = posix::PrivateFolder::create("bundlekiln");
     const fs::path app = scratch.path() / "Fuzz.app";
     TreeBuilder builder(app);
     for (std::size_t i = 0; i + 2 < size; i += 3) builder.add(data[i], data[i + 1], data[i + 2]);

@@ -1,8 +1,8 @@
 // A runtime zip as the stand-in ditto extracts it, each run into a fresh
 // folder. Whatever the archive holds, nothing may land beside the target.
 #include "archive/zip_extraction.h"
-#include "common/private_temp_folder.h"
 #include "common/tool_failure.h"
+#include "posix/private_folder.h"
 #include "write_bytes.h"
 
 #include <fcntl.h>
@@ -18,10 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Extraction enters the target folder, as the one-shot tool may; libFuzzer
     // needs its own folder back for the relative corpus paths.
     static const int startingFolder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    static const hosttools::PrivateTempFolder archiveFolder;
+    static const auto archiveFolder = posix::PrivateFolder::create("bundlekiln");
     const auto archive = archiveFolder.path() / "runtime.zip";
     fuzzing::writeBytes(archive, data, size);
-    const hosttools::PrivateTempFolder scratch;
+    const auto scratch = posix::PrivateFolder::create("bundlekiln");
     const auto target = scratch.path() / "target";
     try {
         hosttools::extractZip(archive, target);

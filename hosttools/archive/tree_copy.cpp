@@ -7,13 +7,14 @@
 #include <string>
 #include <system_error>
 
-#include "common/file_contents_copy.h"
 #include "common/folder_names.h"
 #include "common/nesting_limit.h"
 #include "common/path_containment.h"
 #include "common/symlink_target.h"
 #include "common/tool_failure.h"
-#include "common/unique_fd.h"
+#include "posix/file_contents_copy.h"
+#include "posix/file_error.h"
+#include "posix/unique_fd.h"
 
 namespace hosttools {
 namespace {
@@ -68,15 +69,17 @@ void clearWayForEntry(const struct stat& sourceStatus, const Location& destinati
 }
 
 void copyRegularFile(const Location& source, const struct stat& status, const Location& destination) {
-    UniqueFd in(::openat(source.folder, source.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    posix::UniqueFd in(::openat(source.folder, source.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!in.valid()) throwErrno("Could not open", source.shown());
     clearWayForEntry(status, destination);
     // Created private and given its mode only when complete, so nobody sees a
     // half-written file with the final permissions.
-    UniqueFd out(::openat(destination.folder, destination.name.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    posix::UniqueFd out(::openat(destination.folder, destination.name.c_str(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!out.valid()) throwErrno("Could not create", destination.shown());
-    copyFileContents(in.get(), out.get(), source.shown(), destination.shown());
+    if (const int error = posix::copyFileContents(in.get(), out.get()))
+        posix::throwFileError<ToolFailure>("Could not copy " + source.shown().string() + " to",
+                                           destination.shown(), error);
     if (::fchmod(out.get(), status.st_mode & 07777) != 0)
         throwErrno("Could not set the mode of", destination.shown());
     const struct timespec times[2] = {status.st_atim, status.st_mtim};
@@ -110,8 +113,8 @@ void prepareFolder(const Location& destination) {
     }
 }
 
-UniqueFd openFolder(const Location& location) {
-    UniqueFd folder(
+posix::UniqueFd openFolder(const Location& location) {
+    posix::UniqueFd folder(
         ::openat(location.folder, location.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder.valid()) throwErrno("Could not open the folder", location.shown());
     return folder;
@@ -132,9 +135,9 @@ void copyChildren(int sourceFolder, const Location& source, int destinationFolde
 
 void copyFolder(const Location& source, const struct stat& status, const Location& destination) {
     if (source.depth > kMaximumNesting) throwTooDeep("folder", source.top().name);
-    const UniqueFd sourceFolder = openFolder(source);
+    const posix::UniqueFd sourceFolder = openFolder(source);
     prepareFolder(destination);
-    const UniqueFd destinationFolder = openFolder(destination);
+    const posix::UniqueFd destinationFolder = openFolder(destination);
     copyChildren(sourceFolder.get(), source, destinationFolder.get(), destination);
     // Mode and times last: the folder is written into above, and a read-only
     // mode would forbid that while filling in a new entry bumps its mtime.

@@ -12,7 +12,7 @@
 #include "common/tool_failure.h"
 #include "common/top_level_name.h"
 #include "common/tree_walk.h"
-#include "common/unique_fd.h"
+#include "posix/unique_fd.h"
 
 namespace hosttools {
 namespace {
@@ -26,7 +26,7 @@ void addEntry(ZipWriter& writer, const std::string& name, const TreeEntry& entry
         return writer.addSymlink(name, symlinkTarget(entry.folder, entry.name, entry.path), entry.status);
     if (!S_ISREG(mode))
         throw ToolFailure("Could not add ", entry.path, " to the archive: it is a device, socket or FIFO.");
-    const UniqueFd file(::openat(entry.folder, entry.name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const posix::UniqueFd file(::openat(entry.folder, entry.name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!file.valid()) throwErrno("Could not open", entry.path);
     writer.addFile(name, file.get(), entry.path, entry.status);
 }

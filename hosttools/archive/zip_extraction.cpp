@@ -13,7 +13,7 @@
 #include "archive/archive_handle.h"
 #include "common/nesting_limit.h"
 #include "common/tool_failure.h"
-#include "common/unique_fd.h"
+#include "posix/unique_fd.h"
 
 namespace hosttools {
 
@@ -34,13 +34,13 @@ constexpr int kExtractFlags = ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_PERM | ARCH
                               ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS;
 
 struct ArchiveFile {
-    UniqueFd fd;
+    posix::UniqueFd fd;
     std::uintmax_t size;
 };
 
 ArchiveFile openArchiveFile(const fs::path& archivePath) {
     // O_NONBLOCK so that a FIFO given by mistake is refused instead of hanging.
-    UniqueFd fd(::open(archivePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    posix::UniqueFd fd(::open(archivePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid()) throwErrno("Could not open the archive", archivePath);
     struct stat status {};
     if (::fstat(fd.get(), &status) != 0) throwErrno("Could not read the archive", archivePath);

@@ -10,7 +10,7 @@
 
 #include "common/little_endian.h"
 #include "common/tool_failure.h"
-#include "common/write_all.h"
+#include "posix/write_all.h"
 
 namespace hosttools {
 namespace {
@@ -203,7 +203,8 @@ void ZipWriter::patchLocalHeader(const Member& member) {
 }
 
 void ZipWriter::writeOut(const Bytes& bytes) {
-    writeAll(fd_, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), what_);
+    posix::writeAll<ToolFailure>(
+        fd_, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), what_);
     written_ += bytes.size();
 }
 

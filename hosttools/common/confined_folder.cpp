@@ -42,8 +42,8 @@ SplitFolder splitAtOutermostBundle(const fs::path& folder) {
     throwErrno("Could not open the folder of", target);
 }
 
-UniqueFd openFolderBelow(UniqueFd folder, fs::path reached, const fs::path& below, const fs::path& target,
-                         bool createMissing) {
+posix::UniqueFd openFolderBelow(posix::UniqueFd folder, fs::path reached, const fs::path& below,
+                                const fs::path& target, bool createMissing) {
     for (const auto& component : below) {
         const std::string name = component.string();
         reached /= component;
@@ -52,7 +52,7 @@ UniqueFd openFolderBelow(UniqueFd folder, fs::path reached, const fs::path& belo
         if (name.empty() || name == ".") continue;
         if (createMissing && ::mkdirat(folder.get(), name.c_str(), 0777) != 0 && errno != EEXIST)
             throwErrno("Could not create the folder", reached);
-        UniqueFd next(::openat(folder.get(), name.c_str(), kFolderFlags | O_NOFOLLOW));
+        posix::UniqueFd next(::openat(folder.get(), name.c_str(), kFolderFlags | O_NOFOLLOW));
         if (!next.valid()) throwCannotEnter(folder.get(), name, reached, target);
         folder = std::move(next);
     }
@@ -66,10 +66,10 @@ bool hasBundleExtension(const fs::path& name) {
     return extension == ".app" || extension == ".framework" || extension == ".xpc";
 }
 
-UniqueFd openTargetFolder(const fs::path& target, bool createMissing) {
+posix::UniqueFd openTargetFolder(const fs::path& target, bool createMissing) {
     const SplitFolder split = splitAtOutermostBundle(target.parent_path());
     const fs::path named = split.named.empty() ? fs::path(".") : split.named;
-    UniqueFd folder(::open(named.c_str(), kFolderFlags));
+    posix::UniqueFd folder(::open(named.c_str(), kFolderFlags));
     if (!folder.valid()) throwErrno("Could not open the folder of", target);
     return openFolderBelow(std::move(folder), named, split.below, target, createMissing);
 }

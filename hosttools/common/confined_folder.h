@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "common/unique_fd.h"
+#include "posix/unique_fd.h"
 
 namespace hosttools {
 
@@ -19,6 +19,6 @@ bool hasBundleExtension(const std::filesystem::path& name);
 /// opened as named. With `createMissing`, missing folders below the bundle
 /// are created. Throws ToolFailure naming the link met on the way, or the
 /// folder that cannot be opened.
-UniqueFd openTargetFolder(const std::filesystem::path& target, bool createMissing = false);
+posix::UniqueFd openTargetFolder(const std::filesystem::path& target, bool createMissing = false);
 
 } // namespace hosttools

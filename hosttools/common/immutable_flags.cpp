@@ -8,7 +8,7 @@
 
 #include "common/tool_failure.h"
 #include "common/tree_walk.h"
-#include "common/unique_fd.h"
+#include "posix/unique_fd.h"
 
 namespace hosttools {
 namespace {
@@ -22,7 +22,7 @@ void clearImmutableFlag(const TreeEntry& entry) {
     // Symlinks cannot carry the flag, and opening a device could have side effects.
     if (!S_ISREG(entry.status.st_mode) && !S_ISDIR(entry.status.st_mode)) return;
     const std::filesystem::path& path = entry.path;
-    UniqueFd fd(::openat(entry.folder, entry.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    posix::UniqueFd fd(::openat(entry.folder, entry.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid()) throwErrno("Could not open", path);
     int flags = 0;
     if (::ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) != 0) {

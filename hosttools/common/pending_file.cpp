@@ -12,7 +12,8 @@
 
 #include "common/confined_folder.h"
 #include "common/tool_failure.h"
-#include "common/write_all.h"
+#include "posix/file_error.h"
+#include "posix/write_all.h"
 
 namespace hosttools {
 namespace {
@@ -70,18 +71,13 @@ std::string randomTemporaryName(const fs::path& target) {
     return name;
 }
 
-[[noreturn]] void throwError(const std::string& action, const fs::path& path, int error) {
-    errno = error;
-    throwErrno(action, path);
-}
-
 } // namespace
 
 PendingFile::PendingFile(const fs::path& target, std::string noun)
     : target_(target), noun_(std::move(noun)), folder_(openTargetFolder(target)) {
     // Known now rather than at the rename, after the whole file was written.
     if (target.filename().native().size() > NAME_MAX)
-        throwError("Could not create " + noun_, target, ENAMETOOLONG);
+        posix::throwFileError<ToolFailure>("Could not create " + noun_, target, ENAMETOOLONG);
     installCleanupHandlers();
     int error = EEXIST;
     for (int attempt = 0; attempt < kNameAttempts && error == EEXIST; ++attempt) {
@@ -89,7 +85,7 @@ PendingFile::PendingFile(const fs::path& target, std::string noun)
         error = 0;
         withCleanupSignalsBlocked([&] {
             // O_EXCL: an entry already there, a link included, is never opened.
-            fd_ = UniqueFd(
+            fd_ = posix::UniqueFd(
                 ::openat(folder_.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
             if (!fd_.valid()) return void(error = errno);
             std::memcpy(gTemporaryName, name.c_str(), name.size() + 1);
@@ -98,7 +94,7 @@ PendingFile::PendingFile(const fs::path& target, std::string noun)
         });
         if (error == 0) temporaryName_ = name;
     }
-    if (error != 0) throwError("Could not create " + noun_, target, error);
+    if (error != 0) posix::throwFileError<ToolFailure>("Could not create " + noun_, target, error);
 }
 
 PendingFile::~PendingFile() {
@@ -120,12 +116,12 @@ void PendingFile::commit() {
         temporaryName_.clear();
         gHasTemporary = 0;
     });
-    if (error != 0) throwError("Could not create " + noun_, target_, error);
+    if (error != 0) posix::throwFileError<ToolFailure>("Could not create " + noun_, target_, error);
 }
 
 void writeWholeFile(const fs::path& target, std::string_view contents, std::string noun) {
     PendingFile file(target, std::move(noun));
-    writeAll(file.fd(), contents, target);
+    posix::writeAll<ToolFailure>(file.fd(), contents, target);
     file.commit();
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/unique_fd.h"
+#include "posix/unique_fd.h"
 
 namespace hosttools {
 
@@ -33,9 +33,9 @@ public:
 private:
     std::filesystem::path target_;
     std::string noun_;
-    UniqueFd folder_;
+    posix::UniqueFd folder_;
     std::string temporaryName_;
-    UniqueFd fd_;
+    posix::UniqueFd fd_;
 };
 
 /// Writes `contents` to `target` through a PendingFile, so the file appears

@@ -1,8 +1,9 @@
 #include "common/tool_failure.h"
 
 #include <cerrno>
-#include <cstring>
 #include <iostream>
+
+#include "posix/file_error.h"
 
 namespace hosttools {
 
@@ -21,6 +22,9 @@ ToolFailure::ToolFailure(std::string before, std::filesystem::path path, std::st
       after_(std::move(after)),
       message_(before_ + path_.string() + after_) {}
 
+ToolFailure::ToolFailure(const std::string& action, const std::filesystem::path& path, std::error_code error)
+    : ToolFailure(action + " ", path, ": " + error.message() + ".") {}
+
 void ToolFailure::shortenPathBelow(const std::filesystem::path& top) {
     if (!path_.empty()) message_ = before_ + shownPath(path_, top) + after_;
 }
@@ -31,8 +35,8 @@ std::string shownPath(const std::filesystem::path& path, const std::filesystem::
 }
 
 void throwErrno(std::string_view action, const std::filesystem::path& path) {
-    const int error = errno;
-    throw ToolFailure(std::string(action) + " ", path, std::string(": ") + std::strerror(error) + ".");
+    const int error = errno; // before anything else may change it
+    posix::throwFileError<ToolFailure>(action, path, error);
 }
 
 int runTool(std::string_view tool, const std::function<int()>& body) {

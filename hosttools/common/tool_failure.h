@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace hosttools {
 
@@ -18,6 +19,8 @@ public:
     explicit ToolFailure(std::string message);
     /// The message "<before><path><after>".
     ToolFailure(std::string before, std::filesystem::path path, std::string after);
+    /// The message "<action> <path>: <the error's reason>.", as posix::throwFileError makes it.
+    ToolFailure(const std::string& action, const std::filesystem::path& path, std::error_code error);
 
     const char* what() const noexcept override { return message_.c_str(); }
 

@@ -8,7 +8,7 @@
 #include "common/folder_names.h"
 #include "common/nesting_limit.h"
 #include "common/tool_failure.h"
-#include "common/unique_fd.h"
+#include "posix/unique_fd.h"
 
 namespace hosttools {
 namespace {
@@ -35,7 +35,7 @@ private:
     }
 
     void walkFolder(int parent, const char* name, std::size_t depth) {
-        const UniqueFd folder(::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        const posix::UniqueFd folder(::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!folder.valid()) throwErrno("Could not list the folder", path_);
         const std::size_t length = path_.size();
         for (const std::string& child : folderNames(folder.get(), path_)) {

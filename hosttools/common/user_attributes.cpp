@@ -10,7 +10,7 @@
 
 #include "common/tool_failure.h"
 #include "common/tree_walk.h"
-#include "common/unique_fd.h"
+#include "posix/unique_fd.h"
 
 namespace hosttools {
 namespace {
@@ -39,7 +39,7 @@ void removeUserAttributesOf(const TreeEntry& entry) {
     if (!S_ISREG(entry.status.st_mode) && !S_ISDIR(entry.status.st_mode)) return;
     // An O_PATH descriptor pins the item without following a link or needing
     // any permission on it; the attribute calls reach it through /proc.
-    const UniqueFd item(::openat(entry.folder, entry.name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    const posix::UniqueFd item(::openat(entry.folder, entry.name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
     if (!item.valid()) throwErrno("Could not open", entry.path);
     const std::string handle = "/proc/self/fd/" + std::to_string(item.get());
     const auto names = listAttributes(handle, entry.path);

@@ -8,9 +8,9 @@
 #include <random>
 
 #include "common/tool_failure.h"
-#include "common/unique_fd.h"
 #include "diskimage/hfs_catalog.h"
 #include "diskimage/hfs_name.h"
+#include "posix/unique_fd.h"
 
 namespace hosttools {
 namespace {
@@ -140,7 +140,7 @@ Bytes allocationBitmap(const Layout& layout) {
 
 /// Copies exactly the size the scan saw, so the catalog stays true.
 void streamFile(const fs::path& source, const CatalogEntry& entry, ByteSink& sink) {
-    UniqueFd fd(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    posix::UniqueFd fd(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd.valid()) throwErrno("Could not open", source);
     static std::vector<std::uint8_t> buffer(1 << 20);
     for (std::uint64_t left = entry.dataSize; left > 0;) {

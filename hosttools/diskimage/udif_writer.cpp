@@ -7,7 +7,7 @@
 #include <random>
 
 #include "common/tool_failure.h"
-#include "common/write_all.h"
+#include "posix/write_all.h"
 
 namespace hosttools {
 namespace {
@@ -100,7 +100,7 @@ void UdifWriter::store(StoredChunk& chunk) {
 void UdifWriter::writeOut(const std::uint8_t* data, std::size_t size) {
     dataCrc_ = crc(dataCrc_, data, size);
     written_ += size;
-    writeAll(fd_, std::string_view(reinterpret_cast<const char*>(data), size), what_);
+    posix::writeAll<ToolFailure>(fd_, std::string_view(reinterpret_cast<const char*>(data), size), what_);
 }
 
 void UdifWriter::finish() {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/tool_failure.h"
-#include "common/unique_fd.h"
+#include "posix/unique_fd.h"
 
 namespace hosttools {
 namespace {
@@ -27,14 +27,14 @@ constexpr std::uint64_t kFatArch64Size = 32;
 
 /// An open Mach-O candidate: the descriptor, its size and its name for messages.
 struct MachFile {
-    UniqueFd fd;
+    posix::UniqueFd fd;
     std::uint64_t size = 0;
     std::filesystem::path path;
 };
 
 MachFile openRegularFile(const std::filesystem::path& path) {
     // O_NONBLOCK so that a FIFO given by mistake is refused instead of hanging.
-    MachFile file{UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), 0, path};
+    MachFile file{posix::UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), 0, path};
     if (!file.fd.valid()) throwErrno("Could not open", path);
     struct stat status {};
     if (::fstat(file.fd.get(), &status) != 0) throwErrno("Could not read", path);

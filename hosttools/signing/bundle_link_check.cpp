@@ -10,7 +10,7 @@
 
 #include "common/symlink_target.h"
 #include "common/tool_failure.h"
-#include "common/unique_fd.h"
+#include "posix/unique_fd.h"
 
 namespace hosttools {
 namespace {
@@ -85,12 +85,12 @@ private:
     }
 
     void enter(const char* name) {
-        here_ = UniqueFd(::openat(here_.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        here_ = posix::UniqueFd(::openat(here_.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!here_.valid()) throwErrno("Could not resolve", link_.path);
     }
 
     const TreeEntry& link_;
-    UniqueFd here_;
+    posix::UniqueFd here_;
     std::size_t depth_;
     bool onDisk_ = true;
 };

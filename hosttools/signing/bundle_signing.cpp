@@ -9,7 +9,7 @@
 #include "common/confined_folder.h"
 #include "common/tool_failure.h"
 #include "common/tree_walk.h"
-#include "common/unique_fd.h"
+#include "posix/unique_fd.h"
 #include "signing/bundle_link_check.h"
 #include "signing/code_seal.h"
 #include "signing/codesign_verify.h"
@@ -33,10 +33,11 @@ std::string recordText(const SigningRecord& record, const std::string& digest) {
 
 // The record goes onto the file reached from its outermost bundle, never through a link.
 void signFile(const fs::path& file, const SigningRecord& record) {
-    const UniqueFd folder = openTargetFolder(file);
+    const posix::UniqueFd folder = openTargetFolder(file);
     const std::string name = file.filename().string();
     const std::string text = recordText(record, pagedDigestOfFile(folder.get(), name.c_str(), file));
-    const UniqueFd item(::openat(folder.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const posix::UniqueFd item(
+        ::openat(folder.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!item.valid() || ::fsetxattr(item.get(), kSignatureAttribute, text.data(), text.size(), 0) != 0)
         throwErrno("Could not record the signature of", file);
 }

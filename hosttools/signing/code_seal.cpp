@@ -8,7 +8,7 @@
 #include "common/symlink_target.h"
 #include "common/tool_failure.h"
 #include "common/tree_walk.h"
-#include "common/write_all.h"
+#include "posix/write_all.h"
 #include "signing/file_digest.h"
 
 namespace hosttools {
@@ -147,7 +147,7 @@ public:
         if (buffer_.size() >= kWriteBuffer) flush();
     }
     void flush() {
-        writeAll(fd_, buffer_, file_);
+        posix::writeAll<ToolFailure>(fd_, buffer_, file_);
         buffer_.clear();
     }
 

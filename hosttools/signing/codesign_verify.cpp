@@ -10,7 +10,7 @@
 
 #include "common/tool_failure.h"
 #include "common/tree_walk.h"
-#include "common/unique_fd.h"
+#include "posix/unique_fd.h"
 #include "signing/bundle_link_check.h"
 #include "signing/code_seal.h"
 #include "signing/file_digest.h"
@@ -28,7 +28,8 @@ struct Problem {
 };
 
 std::optional<std::string> recordedDigest(const TreeEntry& entry) {
-    const UniqueFd file(::openat(entry.folder, entry.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const posix::UniqueFd file(
+        ::openat(entry.folder, entry.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!file.valid()) throwErrno("Could not open", entry.path);
     std::string value(4096, '\0');
     const ssize_t size = ::fgetxattr(file.get(), kSignatureAttribute, value.data(), value.size());

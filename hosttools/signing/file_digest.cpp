@@ -11,7 +11,8 @@
 
 #include "common/ordered_jobs.h"
 #include "common/tool_failure.h"
-#include "common/unique_fd.h"
+#include "posix/hex_text.h"
+#include "posix/unique_fd.h"
 
 namespace hosttools {
 
@@ -39,24 +40,14 @@ private:
     std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context_;
 };
 
-std::string hex(const Sha256& digest) {
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned char byte : digest) {
-        text += digits[byte >> 4];
-        text += digits[byte & 0x0F];
-    }
-    return text;
-}
-
 struct OpenFile {
-    UniqueFd fd;
+    posix::UniqueFd fd;
     off_t size = 0;
 };
 
 OpenFile openRegularFile(int folder, const char* name, const std::filesystem::path& path) {
     // O_NONBLOCK so that opening a FIFO cannot wait for a writer; only a regular file has contents to digest.
-    OpenFile file{UniqueFd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC))};
+    OpenFile file{posix::UniqueFd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC))};
     if (!file.fd.valid()) throwErrno("Could not open", path);
     struct stat status {};
     if (::fstat(file.fd.get(), &status) != 0) throwErrno("Could not read", path);
@@ -98,7 +89,7 @@ std::string sha256OfFile(const std::filesystem::path& path) {
     const OpenFile file = openRegularFile(AT_FDCWD, path.c_str(), path);
     Sha256Context context;
     addFileBytes(context, file.fd.get(), 0, -1, path);
-    return hex(context.finish());
+    return posix::hexText(context.finish());
 }
 
 std::string pagedDigestOfFile(int folder, const char* name, const std::filesystem::path& path) {
@@ -111,7 +102,7 @@ std::string pagedDigestOfFile(int folder, const char* name, const std::filesyste
     for (off_t offset = 0; file.size > kPageSize && offset < file.size; offset += kPageSize)
         pages.submit([&, offset] { return pageDigest(fd, offset, path); });
     pages.finish();
-    return hex(list.finish());
+    return posix::hexText(list.finish());
 }
 
 } // namespace hosttools

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "common/tool_failure.h"
+#include "posix/hex_text.h"
 
 namespace hosttools {
 namespace {
@@ -19,13 +20,7 @@ constexpr std::size_t kFingerprintLength = 40;
 std::string sha1Hex(const std::string& text) {
     unsigned char digest[SHA_DIGEST_LENGTH];
     SHA1(reinterpret_cast<const unsigned char*>(text.data()), text.size(), digest);
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (unsigned char byte : digest) {
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 0xF];
-    }
-    return hex;
+    return posix::hexText(digest, posix::HexDigits::upper);
 }
 
 bool isFingerprint(const std::string& word) {

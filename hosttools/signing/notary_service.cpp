@@ -3,16 +3,16 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
 
 #include "archive/zip_extraction.h"
 #include "common/json_text.h"
-#include "common/private_temp_folder.h"
 #include "common/tool_failure.h"
-#include "common/unique_fd.h"
+#include "posix/hex_text.h"
+#include "posix/private_folder.h"
+#include "posix/unique_fd.h"
 #include "signing/code_seal.h"
 #include "signing/codesign_verify.h"
 #include "signing/notary_store.h"
@@ -27,18 +27,13 @@ constexpr std::string_view kDeveloperIdPrefix = "Developer ID Application: ";
 // A random (version 4) UUID, as the service names each submission.
 std::string submissionId() {
     unsigned char bytes[16];
-    const UniqueFd random(::open("/dev/urandom", O_RDONLY | O_CLOEXEC));
+    const posix::UniqueFd random(::open("/dev/urandom", O_RDONLY | O_CLOEXEC));
     if (!random.valid() || ::read(random.get(), bytes, sizeof bytes) != sizeof bytes)
         throwErrno("Could not read", "/dev/urandom");
     bytes[6] = (bytes[6] & 0x0f) | 0x40;
     bytes[8] = (bytes[8] & 0x3f) | 0x80;
-    std::string id;
-    for (int index = 0; index < 16; ++index) {
-        if (index == 4 || index == 6 || index == 8 || index == 10) id += '-';
-        char hex[3];
-        std::snprintf(hex, sizeof hex, "%02x", bytes[index]);
-        id += hex;
-    }
+    std::string id = posix::hexText(bytes);
+    for (const std::size_t dash : {8, 13, 18, 23}) id.insert(dash, 1, '-');
     return id;
 }
 
@@ -74,7 +69,7 @@ std::string rejectionOf(const fs::path& app) {
 
 // Unpacks and checks the submission; on acceptance remembers the app's seal.
 std::string judge(const fs::path& archive) {
-    const PrivateTempFolder folder;
+    const auto folder = posix::PrivateFolder::create<ToolFailure>("bundlekiln");
     try {
         extractZip(archive, folder.path());
     } catch (const ToolFailure& failure) {

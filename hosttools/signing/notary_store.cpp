@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "common/tool_failure.h"
-#include "common/unique_fd.h"
+#include "posix/unique_fd.h"
 #include "signing/code_seal.h"
 #include "signing/file_digest.h"
 
@@ -58,7 +58,7 @@ std::string sealDigest(const fs::path& app) {
 void recordAcceptedSeal(const std::string& sealDigest) {
     const fs::path file = acceptedSealsFile();
     // One append of a whole line, so concurrent submissions never interleave.
-    const UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    const posix::UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
     if (!fd.valid()) throwErrno("Could not record the accepted submission in", file);
     const std::string line = sealDigest + "\n";
     if (::write(fd.get(), line.data(), line.size()) != static_cast<ssize_t>(line.size()))

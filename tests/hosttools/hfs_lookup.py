@@ -1,12 +1,10 @@
 #!/usr/bin/env python3
-"""Looks paths up in a raw HFS Plus volume the way a mounting file system does:
-from the catalog's root node down through the index nodes, never by scanning
-the leaves. Also checks what a volume checker would: leaf keys in order, the
-header's record count, and every folder's valence.
+"""Looks paths up in a raw HFS Plus volume the way a mounting file system does: from the catalog's root node
+down through the index nodes, never by scanning the leaves. Also checks what a volume checker would: leaf keys
+in order, the header's record count, and every folder's valence.
 
 usage: hfs_lookup.py VOLUME PATH...   (PATH relative to the volume root)
-Prints the volume name, the catalog depth, then per path: "PATH KIND MODE SIZE [LINK-TARGET]".
-"""
+Prints the volume name, the catalog depth, then per path: "PATH KIND MODE SIZE [LINK-TARGET]"."""
 
 import struct
 import sys

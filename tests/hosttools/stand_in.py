@@ -17,8 +17,7 @@ def run(tool, *arguments, **options):
 
 
 def mixed_bytes(size):
-    """Alternating runs of 300,000 bytes: noise that does not compress, then text that does, so that
-    compressed output holds pieces of both kinds."""
+    """Runs of 300,000 bytes, noise and text by turns, so that compressed output holds pieces of both kinds."""
     noise = random.Random(12345)
     return b"".join(noise.randbytes(300000) if at // 300000 % 2 == 0 else b"abcdefg" * (300000 // 7 + 1)
                     for at in range(0, size, 300000))[:size]
@@ -30,8 +29,7 @@ def contents(path):
 
 
 def tree(root, times=True):
-    """Each entry at and below `root` by relative path: its mode, its modification time (when `times`), and
-    its link target or contents."""
+    """Each entry at and below `root` by relative path: mode, modification time, link target or contents."""
     found = {}
     for folder, folders, files in os.walk(root):
         for path in [folder] + [os.path.join(folder, name) for name in folders + files]:
@@ -44,8 +42,7 @@ def tree(root, times=True):
 
 
 def odd_time(path, seconds):
-    """Sets the modification time of `path` (links not followed) to `seconds` and an odd count of
-    nanoseconds, so that a copy which rounds it shows."""
+    """Sets `path`'s modification time (links not followed) with odd nanoseconds that a rounding copy loses."""
     os.utime(path, ns=(seconds * 10**9 + 111111111, seconds * 10**9 + 123456789), follow_symlinks=False)
 
 

@@ -10,8 +10,7 @@ from stand_in import StandInTestCase, contents, odd_time, run, tree
 
 class DittoCopyTest(StandInTestCase):
     def sample_tree(self, root):
-        """Every kind of entry ditto must keep, odd modes, a file of several copy chunks, and times set
-        after the contents (so folders keep theirs)."""
+        """Every kind of entry ditto keeps, odd modes, a file of several chunks, times set after contents."""
         self.write(root + "/big.bin", random.Random(7).randbytes(3 * 1024 * 1024 + 17))
         self.write(root + "/private.txt", "secret", 0o700)
         self.write(root + "/bin/tool", "#!/bin/sh\n", 0o755)

@@ -1,6 +1,5 @@
-"""ditto -x -k and -c -k: extraction refuses deep archives and damaged data, and the archives we make read
-back whole in unzip, 7-Zip and python's zipfile, Zip64 included. (Escaping, cut-off and bomb archives are
-refused end to end in the CLI suite; zip_extraction_limit_test.cpp checks the limit's arithmetic.)"""
+"""ditto -x -k refuses deep archives and damaged data; what -c -k makes reads back whole in unzip, 7-Zip and
+zipfile, Zip64 included. (Escaping, cut-off and bomb archives: in the CLI suite.)"""
 
 import os
 import random

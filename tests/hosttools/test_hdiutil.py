@@ -18,8 +18,8 @@ def create(volume, source, image):
 
 class HdiutilTest(StandInTestCase):
     def make_app(self, app):
-        """What bundles hold: nested folders, an executable, a private file, names with blanks and accents,
-        framework links, an empty file and folder, and a framework binary several chunks long."""
+        """What bundles hold: an executable, a private file, odd names, framework links, empty entries, and a
+        framework binary several chunks long."""
         self.write(app + "/Contents/MacOS/nwjs", "#!/bin/sh\n", 0o755)
         self.write(app + "/Contents/Resources/private data.txt", "secret", 0o600)
         self.write(app + "/Contents/Resources/caf\u00e9.txt", "accent")
@@ -42,24 +42,21 @@ class HdiutilTest(StandInTestCase):
         self.assertEqual((created.returncode, created.stdout), (0, "created: %s\n" % image), created.stderr)
 
         subprocess.run(["7zz", "x", "-snl", "-snld", "-o" + self.path("7z"), image], check=True, capture_output=True)
-        extracted = tree(self.path("7z", os.listdir(self.path("7z"))[0], "Big.app"), times=False)
-        source = tree(app, times=False)
+        extracted, source = tree(self.path("7z", "Volume_ One", "Big.app"), False), tree(app, False)
         # 7-Zip roots an absolute link in the folder it extracts to; the lookup below reads that one.
-        self.assertEqual(extracted.pop("Contents/absolute")[2], self.path("7z/Library/Frameworks"))
-        source.pop("Contents/absolute")
+        self.assertEqual((extracted.pop("Contents/absolute")[2], source.pop("Contents/absolute")[2]),
+                         (self.path("7z/Library/Frameworks"), "/Library/Frameworks"))
         self.assertTrue(extracted == source)
 
         subprocess.run(["dmg2img", "-i", image, "-o", self.path("volume.img")], check=True, capture_output=True)
-        many = "Big.app/Contents/Resources/many/"
-        lookups = {"Big.app": "folder 0o40755 0", "Big.app/Contents/MacOS/nwjs": "file 0o100755 10",
-                   "Big.app/Contents/Resources/private data.txt": "file 0o100600 6",
-                   "Big.app/Contents/Frameworks/K.framework/Versions/A/K": "file 0o100644 2500000",
-                   "Big.app/Contents/Frameworks/K.framework/Versions/Current": "link 0o120777 1 A",
-                   "Big.app/Contents/absolute": "link 0o120777 19 /Library/Frameworks",
-                   many + "0/" + LONG_NAME + "0": "file 0o100644 0",
-                   many + "39/" + LONG_NAME + "5999": "file 0o100644 0",
-                   many + "17/" + LONG_NAME + "3017": "file 0o100644 0",
-                   many + "17/" + LONG_NAME + "3018": "missing"}
+        app, many = "Big.app/Contents/", "Big.app/Contents/Resources/many/%d/" + LONG_NAME + "%d"
+        lookups = {"Big.app": "folder 0o40755 0", app + "MacOS/nwjs": "file 0o100755 10",
+                   app + "Resources/private data.txt": "file 0o100600 6",
+                   app + "Frameworks/K.framework/Versions/A/K": "file 0o100644 2500000",
+                   app + "Frameworks/K.framework/Versions/Current": "link 0o120777 1 A",
+                   app + "absolute": "link 0o120777 19 /Library/Frameworks", many % (0, 0): "file 0o100644 0",
+                   many % (39, 5999): "file 0o100644 0", many % (17, 3017): "file 0o100644 0",
+                   many % (17, 3018): "missing"}
         looked = subprocess.run([sys.executable, HFS_LOOKUP, self.path("volume.img"), *lookups],
                                 capture_output=True, text=True)
         self.assertEqual(looked.returncode, 0, looked.stderr)

@@ -1,9 +1,9 @@
-"""The notary service accepts only a lone app signed with a Developer ID, the hardened runtime and a
-timestamp, and stapler staples only the signature it accepted; its JSON is read with python's own parser.
-(A whole notarized build, stapled and validated, and an unknown profile run end to end in the CLI suite.)"""
+"""The notary service accepts only a lone app signed with a Developer ID, the hardened runtime and a timestamp,
+and stapler staples only the signature it accepted. (A notarized build and an unknown profile: in the CLI suite.)"""
 
 import json
 import os
+import pwd
 import unittest
 import uuid
 from unittest import mock
@@ -30,14 +30,14 @@ class NotaryTest(StandInTestCase):
                      "--entitlements", self.entitlements, item)
         self.assertEqual(result.returncode, 0, result.stderr)
 
-    def submit(self, item):
+    def submit(self, item, **options):
         """The service's answer to `item` (zipped as the engine does, unless it is an archive already)."""
         archive = item
         if not item.endswith(".zip"):
             archive = self.path("upload-%d.zip" % len(os.listdir(self.folder)))
             self.assertEqual(run("ditto", "-c", "-k", "--sequesterRsrc", "--keepParent", item, archive).returncode, 0)
         answer = run("xcrun", "notarytool", "submit", archive, "--keychain-profile", "team profile", "--wait",
-                     "--output-format", "json")
+                     "--output-format", "json", **options)
         self.assertEqual(answer.returncode, 0, answer.stderr)
         result = json.loads(answer.stdout)
         self.assertEqual(uuid.UUID(result["id"]).version, 4)
@@ -80,6 +80,20 @@ class NotaryTest(StandInTestCase):
         self.assertEqual(status, "Invalid")
         self.assertTrue(message.startswith("The archive could not be unpacked"), message)
         self.assertFalse(os.path.exists(self.path("config/notary-accepted-seals")))
+
+    def test_read_only_folders_in_a_submission_leave_nothing_in_the_temporary_folder(self):
+        # Root may remove what a read-only folder holds anyway, so as root the service runs as nobody.
+        user = {}
+        if os.geteuid() == 0:
+            try:
+                nobody = pwd.getpwnam("nobody")
+            except KeyError:
+                self.skipTest("no unprivileged user to run as")
+            user = {"user": nobody.pw_uid, "group": nobody.pw_gid, "extra_groups": []}
+        os.chmod(self.folder, 0o777)
+        os.chmod(self.app + "/Contents", 0o555)
+        self.assertEqual(self.submit(self.app, env=dict(os.environ, TMPDIR=self.folder), **user)[0], "Invalid")
+        self.assertEqual([name for name in os.listdir(self.folder) if name.startswith("bundlekiln.")], [])
 
 
 if __name__ == "__main__":

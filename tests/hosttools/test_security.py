@@ -1,6 +1,5 @@
-"""security find-identity lists the stand-in keychain in the real listing's layout: fingerprints given or
-derived from the name, comments skipped, the file found where it is configured, malformed lines refused.
-(A keychain of one name, as the CLI suite's harness sets it up, is read end to end there.)"""
+"""security find-identity lists the stand-in keychain as the real listing does: fingerprints given or derived,
+comments skipped, the file where it is configured, malformed lines refused. (A name alone: in the CLI suite.)"""
 
 import hashlib
 import os

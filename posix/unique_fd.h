@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace bundlekiln {
+namespace posix {
 
 /// Owns a file descriptor and closes it when destroyed; -1 when empty.
 class UniqueFd {
@@ -23,11 +23,12 @@ public:
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
 
-    /// Closes now and returns close()'s result, so a late write error is seen.
+    /// Closes now and returns close()'s result, so that a writer sees a late
+    /// write error (as NFS reports them) instead of losing it in the destructor.
     int close() { return fd_ >= 0 ? ::close(std::exchange(fd_, -1)) : 0; }
 
 private:
     int fd_ = -1;
 };
 
-} // namespace bundlekiln
+} // namespace posix
