@@ -4,11 +4,12 @@ and stapler staples only the signature it accepted. (A notarized build and an un
 import json
 import os
 import pwd
+import subprocess
 import unittest
 import uuid
 from unittest import mock
 
-from stand_in import StandInTestCase, run
+from stand_in import TOOLS, StandInTestCase, run
 
 IDENTITY = "Developer ID Application: Jo Doe (AB12CD34EF)"
 
@@ -90,6 +91,9 @@ class NotaryTest(StandInTestCase):
             except KeyError:
                 self.skipTest("no unprivileged user to run as")
             user = {"user": nobody.pw_uid, "group": nobody.pw_gid, "extra_groups": []}
+            # A checkout beneath a private folder (such as /root) keeps the tools out of that user's reach.
+            if subprocess.run(["test", "-x", os.path.join(TOOLS, "xcrun")], **user).returncode != 0:
+                self.skipTest("the stand-ins are out of an unprivileged user's reach in this checkout")
         os.chmod(self.folder, 0o777)
         os.chmod(self.app + "/Contents", 0o555)
         self.assertEqual(self.submit(self.app, env=dict(os.environ, TMPDIR=self.folder), **user)[0], "Invalid")
