@@ -1,5 +1,4 @@
-"""ditto SRC DST: trees are copied with symlinks, modes and times to the nanosecond, and a copy never
-writes outside its destination, over its own source, or past a folder in the way."""
+"""ditto SRC DST keeps links, modes and nanosecond times, and never writes outside, over its source or a folder."""
 
 import os
 import random

@@ -1,5 +1,4 @@
-"""chflags -R nouchg and xattr -cr clear what Linux has of immutable flags and user attributes across a
-tree, without following symlinks out of it. chattr and lsattr set and read the flags independently."""
+"""chflags -R nouchg and xattr -cr clear immutable flags and user attributes in a tree, never through a link."""
 
 import os
 import subprocess

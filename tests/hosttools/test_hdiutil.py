@@ -1,5 +1,4 @@
-"""hdiutil create: 7-Zip and dmg2img read the whole app, the volume's catalog finds every entry through its
-index (hfs_lookup.py), and a failure leaves no image behind and an old one as it was."""
+"""hdiutil create: 7-Zip and dmg2img read the whole app, hfs_lookup.py finds each entry, failures leave no image."""
 
 import os
 import subprocess

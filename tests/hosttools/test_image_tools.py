@@ -1,5 +1,4 @@
-"""sips -z resamples for real and iconutil -c icns packs an icon set into an .icns; PIL makes the input
-images and reads the results, and icns2png lists the icon file."""
+"""sips -z resamples for real and iconutil -c icns packs icon sets; PIL makes and reads images, icns2png lists."""
 
 import os
 import struct

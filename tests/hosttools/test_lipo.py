@@ -1,12 +1,11 @@
-"""lipo -archs reads thin, fat and fat64 headers of every width and byte order as llvm-lipo does, and
-refuses what is not a sound Mach-O file. (Real objects from clang are read end to end in the CLI suite.)"""
+"""lipo -archs reads thin, fat and fat64 headers of every width and byte order, and the objects clang makes,
+as llvm-lipo does, and refuses what is not a sound Mach-O file."""
 
-import os
 import struct
 import subprocess
 import unittest
 
-from stand_in import StandInTestCase, run
+from stand_in import StandInTestCase, contents, run
 
 CPUS = [(0x01000007, 3), (0x01000007, 8), (0x0100000c, 0), (0x0100000c, 2), (0x0200000c, 1), (7, 3), (12, 9),
         (12, 11), (12, 12), (18, 0), (0x01000012, 0), (12, 16), (99, 5), (0x0100000c, 99),
@@ -36,9 +35,15 @@ def llvm_lipo(path):
 
 
 class LipoTest(StandInTestCase):
-    def test_headers_read_as_llvm_lipo_reads_them(self):
+    def test_headers_and_objects_read_as_llvm_lipo_reads_them(self):
+        source = self.write("main.c", "int answer(void) { return 42; }\n")
+        objects = [self.path(arch + ".o") for arch in ("arm64", "x86_64")] + [self.path("universal.o")]
+        for arch, path in zip(("arm64", "x86_64"), objects):
+            subprocess.run(["clang-14", "-target", arch + "-apple-macos11", "-c", source, "-o", path], check=True)
+        subprocess.run(["llvm-lipo-14", "-create", *objects[:2], "-output", objects[2]], check=True)
         files = [thin(cpu, is_64_bit, big) for cpu in CPUS for is_64_bit in (False, True) for big in (False, True)]
         files += [fat([(0x01000007, 3), (0x0100000c, 0), (99, 5), (0x0100000c, 2)], wide) for wide in (False, True)]
+        files += [contents(path) for path in objects]
         for data in files:
             with self.subTest(data=data[:12].hex()):
                 path = self.write("file", data)

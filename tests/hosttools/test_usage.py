@@ -1,5 +1,4 @@
-"""Every stand-in accepts only the forms the engine sends; anything else gets one usage line on stderr and
-status 64, before any file is touched."""
+"""Each stand-in refuses any form the engine does not send: one usage line, status 64, and nothing touched."""
 
 import os
 import unittest
